@@ -1,0 +1,115 @@
+// InterResult: one node of the analysis lattice, an analysis record placed
+// at a position of the word. It keeps a pointer into the record buffer and
+// caches what the connection and pruning rules test: the first and last tag,
+// the attribute word and five boundary characters. It owns its successor
+// list (filled by the lattice search), never the nodes listed there.
+#ifndef TALMORO_KNOWLEDGE_INTER_RESULT_H_
+#define TALMORO_KNOWLEDGE_INTER_RESULT_H_
+
+#include <cstddef>
+
+#include "base/membuf.h"
+#include "base/opstack.h"
+#include "pos/pos.h"
+
+class InterResult {
+ public:
+  InterResult();
+  virtual ~InterResult();
+  InterResult(const InterResult&) = delete;
+  InterResult& operator=(const InterResult&) = delete;
+
+  // Fills the node from the record whose attribute flag byte is at `off` in
+  // `buf`, covering `length` units of `text`. offset and length are set
+  // separately. The walk over the morpheme entries stops at the entry marked
+  // last, or at the end of the buffer's capacity for a damaged record.
+  void parse(const membuf* buf, int off, const unsigned short* text,
+             size_t length);
+
+  void offset(size_t value) { offset_ = value; }
+  size_t offset() const { return offset_; }
+  void length(size_t value) { length_ = value; }
+  size_t length() const { return length_; }
+
+  unsigned int posvalue() const { return posvalue_; }
+  unsigned int lastpos() const { return lastpos_; }
+  // The record's attribute flag byte: 0 none, 2 clue morpheme, other
+  // non-zero values ordinary attribute bits.
+  unsigned char attrflag() const { return attrflag_; }
+  unsigned int attr() const { return attr_; }
+  bool complex() const { return complex_; }
+  void nounirregular(bool value) { nounirregular_ = value; }
+  bool nounirregular() const { return nounirregular_; }
+  const membuf* rdata() const { return rdata_; }
+  int rindex() const { return rindex_; }
+  // The first morpheme's text (not terminated; its length is the first
+  // length byte shifted right by one).
+  const unsigned short* lexicon() const;
+  OpStack<InterResult*>& child() { return child_; }
+  const OpStack<InterResult*>& child() const { return child_; }
+  const char* result() const { return "(DEBUG mode only)"; }
+
+  // Boundary characters: first and last unit of the first morpheme's text,
+  // last unit of the last morpheme's text, first and last covered unit.
+  unsigned short firstChar() const { return first_char_; }
+  unsigned short firstLastChar() const { return first_last_char_; }
+  unsigned short lastChar() const { return last_char_; }
+  unsigned short surfaceFirst() const { return surface_first_; }
+  unsigned short surfaceLast() const { return surface_last_; }
+
+  // True when the first or the last tag has one of the (class, subclass)
+  // pairs: class is a level-1 field value, subclass a mask over the level-3
+  // field (0: any). `classes` ends with 0.
+  bool hasPOS(const unsigned int* classes, const unsigned int* subclasses) const;
+  bool hasPOS(unsigned int c1, unsigned int s1) const;
+  bool hasPOS(unsigned int c1, unsigned int s1, unsigned int c2,
+              unsigned int s2) const;
+  bool hasPOS(unsigned int c1, unsigned int s1, unsigned int c2,
+              unsigned int s2, unsigned int c3, unsigned int s3) const;
+  bool hasPOS(unsigned int c1, unsigned int s1, unsigned int c2,
+              unsigned int s2, unsigned int c3, unsigned int s3,
+              unsigned int c4, unsigned int s4) const;
+  bool hasPOS(unsigned int c1, unsigned int s1, unsigned int c2,
+              unsigned int s2, unsigned int c3, unsigned int s3,
+              unsigned int c4, unsigned int s4, unsigned int c5,
+              unsigned int s5) const;
+  bool hasPOS(unsigned int c1, unsigned int s1, unsigned int c2,
+              unsigned int s2, unsigned int c3, unsigned int s3,
+              unsigned int c4, unsigned int s4, unsigned int c5,
+              unsigned int s5, unsigned int c6, unsigned int s6) const;
+
+  // Ranks of the first tag and the sort comparisons built on them: -1 when
+  // this node sorts first, 1 when `other` does, 0 when they tie.
+  int posorder() const;
+  int compare(const InterResult& other) const;
+  int posorder_for_sn() const;
+  int compare_for_sn(const InterResult& other) const;
+  int posorder_for_nr() const;
+  int compare_for_nr(const InterResult& other) const;
+
+  // Whether the node may start or end a word in pass `mode` (3 or 6).
+  bool isPossibleBegin(unsigned int mode) const;
+  bool isPossibleEnd(unsigned int mode) const;
+  // Whether this node may directly follow `prev` inside a word.
+  bool isPossible(const InterResult* prev, unsigned int mode) const;
+
+ private:
+  size_t offset_;
+  size_t length_;
+  bool complex_;
+  bool nounirregular_;
+  unsigned char attrflag_;
+  unsigned int attr_;
+  pos_t posvalue_;
+  pos_t lastpos_;
+  const membuf* rdata_;
+  int rindex_;
+  OpStack<InterResult*> child_;
+  unsigned short first_char_;
+  unsigned short first_last_char_;
+  unsigned short last_char_;
+  unsigned short surface_first_;
+  unsigned short surface_last_;
+};
+
+#endif  // TALMORO_KNOWLEDGE_INTER_RESULT_H_
