@@ -1,0 +1,167 @@
+// AnalyzerImpl: analyses one word (eojeol) into scored alternative analyses.
+//
+// process() runs, in order: normalization (lower case, Hangul readings of
+// Chinese characters), the lattice of dictionary hits and symbol runs, the
+// strict then the relaxed pass of the connection rules, pruning, compound
+// noun decomposition, the unknown-word route when nothing survived, scoring
+// and sorting, and the single "nf" fallback. At most the first 99 units of a
+// word are analysed.
+//
+// The working memory (100 position lists, a node pool, a record buffer for
+// records the analyzer makes up itself) is allocated once and emptied at the
+// start and end of every call. One analyzer serves one thread at a time.
+#ifndef TALMORO_ANALYZER_ANALYZER_IMPL_H_
+#define TALMORO_ANALYZER_ANALYZER_IMPL_H_
+
+#include <cstddef>
+
+#include "api/talmoro.h"
+#include "base/membuf.h"
+#include "base/opstack.h"
+#include "knowledge/inter_result.h"
+
+class CandidateImpl;
+class KnowledgeImpl;
+class ResultImpl;
+
+// Longest word prefix analysed, and the number of position lists.
+constexpr unsigned long ANALYZER_MAX_UNITS = 99;
+constexpr unsigned long ANALYZER_POSITIONS = 100;
+// Results one pass of the lattice search may produce.
+constexpr unsigned long ANALYZER_MAX_RESULTS = 100;
+
+// A row of a one-syllable connection table: a word and the words that may
+// follow it, both in UTF-8 byte order; the list ends at the first empty entry.
+struct WORD_TO_WORD {
+  const char* word;
+  const char* next[61];
+};
+
+class AnalyzerImpl : public Analyzer {
+ public:
+  AnalyzerImpl();
+  explicit AnalyzerImpl(const Knowledge* knowledge);
+  AnalyzerImpl(const Knowledge* knowledge, const UserKnowledge* user);
+  AnalyzerImpl(const AnalyzerImpl&) = delete;
+  AnalyzerImpl& operator=(const AnalyzerImpl&) = delete;
+
+  void setSysKnowledge(const Knowledge* knowledge) override;
+  void setUserKnowledge(const UserKnowledge* knowledge) override;
+  unsigned long process(const char* text, Candidate* candidate) override;
+  void setStrictAnalysis(bool strict) override;
+  virtual ~AnalyzerImpl();
+
+  // The same on zero-terminated 16-bit text; the tagger calls it per word.
+  unsigned long process(const unsigned short* text, CandidateImpl* candidate);
+  void setDefaultOptions();
+
+  // --- Front end ---------------------------------------------------------
+  // A new array of n + 1 units (delete[]): lower-cased, then hanja read.
+  unsigned short* normalize(const unsigned short* text, unsigned long n);
+  // The tag of a unit that is not a Hangul syllable; 0 for a syllable.
+  pos_t getPosType(unsigned short unit);
+  // Consecutive Hangul syllables at the start of text.
+  unsigned long hanlength(const unsigned short* text);
+  // One node per run of non-Hangul units of one tag.
+  void searchSymbol(const unsigned short* text, unsigned long n);
+  // Releases every node and made-up record of the last analysis.
+  void clear();
+
+  // --- Lattice -----------------------------------------------------------
+  void searchTrie(const unsigned short* text, unsigned long n);
+  void newInterResultForNounIrregular(const membuf* rdata, int recpos,
+                                      const unsigned short* text,
+                                      unsigned long length,
+                                      unsigned long offset,
+                                      unsigned short jamo, pos_t tag);
+  void sortStack();
+  InterResult* findExistsPOS(unsigned long position, unsigned long length,
+                             unsigned int cls, unsigned int sub);
+  InterResult* findExistsPOSWithoutLength(unsigned long position,
+                                          unsigned int c1, unsigned int s1);
+  InterResult* findExistsPOSWithoutLength(unsigned long position,
+                                          unsigned int c1, unsigned int s1,
+                                          unsigned int c2, unsigned int s2);
+  InterResult* findExistsPOSWithoutLength(unsigned long position,
+                                          unsigned int c1, unsigned int s1,
+                                          unsigned int c2, unsigned int s2,
+                                          unsigned int c3, unsigned int s3,
+                                          unsigned int c4, unsigned int s4);
+  void analysis(unsigned int mode, const unsigned short* text,
+                unsigned long n, CandidateImpl* candidate);
+
+  // --- Unknown words -----------------------------------------------------
+  void addNF(unsigned long offset, const unsigned short* text,
+             unsigned long length);
+  void guessNF(const unsigned short* text, unsigned long n);
+
+  // --- Compound nouns ----------------------------------------------------
+  void decomposeCompoundNoun(const unsigned short* text, bool unknown,
+                             CandidateImpl* candidate);
+  void decomposeN_(const unsigned short* text, unsigned long offset,
+                   unsigned long length, bool unknown, CandidateImpl* out);
+
+  // --- Pruning -----------------------------------------------------------
+  void removeResult(CandidateImpl* candidate);
+  bool hasMorpheme(const CandidateImpl* c, const ResultImpl* r,
+                   unsigned long s, unsigned long e) const;
+  bool hasMultiMorpheme(const ResultImpl* r, unsigned long s,
+                        unsigned long e) const;
+  bool hasWordEnding(const CandidateImpl* c, const ResultImpl* r,
+                     unsigned long s, unsigned long e) const;
+  bool hasWordNotEnding(const CandidateImpl* c, const ResultImpl* r,
+                        unsigned long s, unsigned long e) const;
+  bool hasNo_1NNB_1NNP_Result(const CandidateImpl* c, const ResultImpl* r,
+                              unsigned long s, unsigned long e) const;
+  bool hasNotNFMorpheme(const CandidateImpl* c, const ResultImpl* r,
+                        unsigned long s, unsigned long e) const;
+  bool hasNounMorpheme(const CandidateImpl* c, const ResultImpl* r,
+                       unsigned long s, unsigned long e) const;
+  bool hasSN_Nclass(const CandidateImpl* c, const ResultImpl* r,
+                    unsigned long s) const;
+  bool hasXSV_E(const CandidateImpl* c, const ResultImpl* r,
+                unsigned long s, unsigned long e) const;
+  bool hasVVorVAorVX(const CandidateImpl* c, const ResultImpl* r,
+                     unsigned long s, unsigned long e) const;
+  bool hasXSAorXSV(const CandidateImpl* c, const ResultImpl* r,
+                   unsigned long s, unsigned long e) const;
+  bool hasNRNumerals(const CandidateImpl* c, const ResultImpl* r,
+                     unsigned long s, unsigned long e) const;
+  bool hasSNNumerals(const CandidateImpl* c, const ResultImpl* r,
+                     unsigned long s) const;
+  bool hasNounPhrase(const CandidateImpl* c, const ResultImpl* r,
+                     unsigned long s, unsigned long e, unsigned long m) const;
+  bool can1SyllableJosa(const CandidateImpl* c, const ResultImpl* r,
+                        unsigned long s, unsigned long e,
+                        const char* text) const;
+  static bool can1SyllableConnect(const WORD_TO_WORD* table, const char* w1,
+                                  const char* w2);
+
+ private:
+  // The dictionaries as searched: the user dictionary through its
+  // KnowledgeImpl part.
+  const KnowledgeImpl* sysKnowledge() const;
+  const KnowledgeImpl* userKnowledge() const;
+  // A new node owned by the position list of `offset`, parsed from a
+  // record made up in the record buffer at `recpos`.
+  InterResult* pushNode(unsigned long offset, unsigned long length,
+                        const membuf* rdata, int recpos,
+                        const unsigned short* text);
+
+  const Knowledge* sys_;
+  const UserKnowledge* user_;
+  OpStack<InterResult*> positions_[ANALYZER_POSITIONS];
+  OpStack<InterResult*> pool_;
+  membuf records_;
+  bool strict_;
+};
+
+// The one-syllable tables of the pruning rules, in UTF-8 byte order, each
+// ending with a row whose word is empty.
+extern const WORD_TO_WORD mm1_nnb1[];
+extern const WORD_TO_WORD nnb1_xsn1[];
+extern const WORD_TO_WORD nnb1_nnb1[];
+// One-syllable particles that may not simply be cut off a morpheme.
+extern const char* const disallow_n_josa1[];
+
+#endif  // TALMORO_ANALYZER_ANALYZER_IMPL_H_
