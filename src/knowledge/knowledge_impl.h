@@ -49,8 +49,8 @@ class KnowledgeImpl : public Knowledge {
   int load(const char* dir) override;
   // Copies the first triSize / 8 units, the index and the records. 0 on
   // success; -2 when idxSize is not a multiple of 4, -1 for a null tri and
-  // -2 for a null idx or dat with a non-zero size; the object is left as it
-  // was on failure.
+  // -2 for a null idx or dat with a non-zero size; these leave the object as
+  // it was.
   int loadFromBuffer(const char* tri, unsigned long triSize, const char* idx,
                      unsigned long idxSize, const char* dat,
                      unsigned long datSize) override;
