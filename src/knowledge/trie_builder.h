@@ -17,11 +17,13 @@ struct TrieUnit {
 static_assert(sizeof(TrieUnit) == 8, "a unit is 8 bytes on disk");
 
 // Builds the trie of `count` keys. keys[i] points at lengths[i] units (no
-// terminator needed; a unit of 0 is not allowed inside a key). Keys must be
+// terminator needed; a unit of 0 is not allowed inside a key); when lengths
+// is null, every key is read up to its terminating 0 instead. Keys must be
 // non-empty, distinct and sorted by unit value (a prefix before its
 // extensions). The value of key i is values[i] (>= 0), or i when values is
 // null. The array is padded after its last used unit with 65,537 spare units
 // so that a reader probing b + c + 1 without a bounds check stays inside it.
+// No keys (count 0) give a valid trie in which every search misses.
 // Returns false, leaving *units empty, when the keys break these rules.
 bool buildTrie(size_t count, const unsigned short* const* keys,
                const size_t* lengths, const int* values,
