@@ -1,0 +1,60 @@
+#include "result/candidate_impl.h"
+
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+
+CandidateImpl::CandidateImpl() : origin_(nullptr) {}
+
+CandidateImpl::~CandidateImpl() { clear(); }
+
+void CandidateImpl::clear() {
+  std::free(origin_);
+  origin_ = nullptr;
+  for (ResultList::Node* node = results_.head(); node != nullptr;
+       node = node->next)
+    delete node->element;
+  results_.removeAll();
+}
+
+unsigned long CandidateImpl::size() const { return results_.size(); }
+
+const char* CandidateImpl::origin() const { return origin_; }
+
+void CandidateImpl::origin(const char* text) {
+  std::free(origin_);
+  origin_ = nullptr;
+  if (text == nullptr) return;
+  const size_t n = std::strlen(text);
+  origin_ = static_cast<char*>(std::malloc(n + 1));
+  if (origin_ != nullptr) std::memcpy(origin_, text, n + 1);
+}
+
+const Result* CandidateImpl::get(unsigned long index) const {
+  return at(index);
+}
+
+ResultImpl* CandidateImpl::at(unsigned long index) const {
+  ResultList::Node* node = results_.at(index);
+  return node != nullptr ? node->element : nullptr;
+}
+
+void CandidateImpl::append(ResultImpl* result) { results_.append(result); }
+
+void CandidateImpl::remove(ResultImpl* result, bool destroy) {
+  ResultList::Node* node = results_.find(result);
+  if (node != nullptr) results_.unlink(node);
+  if (destroy) delete result;
+}
+
+void CandidateImpl::print() const {
+  unsigned long k = 0;
+  for (ResultList::Node* node = results_.head(); node != nullptr;
+       node = node->next, ++k) {
+    std::printf("#%lu> ", k);
+    node->element->printMorphemes();
+    std::printf(" (%f)\n", static_cast<double>(node->element->score()));
+  }
+  std::fputc('\n', stdout);
+  std::fflush(stdout);
+}

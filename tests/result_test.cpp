@@ -1,0 +1,344 @@
+#include "result/result_impl.h"
+
+#include <gtest/gtest.h>
+
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "knowledge/inter_result.h"
+#include "pos/attribute_bits.h"
+
+namespace {
+
+// Analysis records built byte by byte: link word, flag, optional attribute
+// word, then the morpheme entries.
+class RecordBytes {
+ public:
+  RecordBytes& u8(unsigned v) {
+    bytes_.push_back(static_cast<unsigned char>(v));
+    return *this;
+  }
+  RecordBytes& u16(unsigned v) { return u8(v & 0xFF).u8((v >> 8) & 0xFF); }
+  RecordBytes& u32(unsigned v) { return u16(v & 0xFFFF).u16(v >> 16); }
+  RecordBytes& head(unsigned attr = 0) {
+    u32(0).u8(attr != 0 ? 1 : 0);
+    if (attr != 0) u32(attr);
+    return *this;
+  }
+  RecordBytes& entry(unsigned tag, const std::u16string& text, bool surface) {
+    u32(tag).u8((text.size() << 1) | (surface ? 1u : 0u));
+    for (char16_t c : text) u16(c);
+    return *this;
+  }
+  // A buffer whose capacity ends right after the last byte.
+  std::unique_ptr<membuf> buffer() const {
+    std::unique_ptr<membuf> buf(new membuf(bytes_.size(), 1));
+    buf->write(size_t{0}, bytes_.data(), bytes_.size());
+    return buf;
+  }
+
+ private:
+  std::vector<unsigned char> bytes_;
+};
+
+// Lattice nodes over hand-built records, and the path through them.
+class Path {
+ public:
+  // A node at `offset` covering the next units of `surface`.
+  Path& node(const RecordBytes& record, size_t offset, size_t length) {
+    buffers_.push_back(record.buffer());
+    std::unique_ptr<InterResult> node(new InterResult());
+    node->offset(offset);
+    node->length(length);
+    std::vector<unsigned short> text(length + 1, 0xAC00);
+    node->parse(buffers_.back().get(), 4, text.data(), length);
+    path_.push(node.get());
+    nodes_.push_back(std::move(node));
+    return *this;
+  }
+  OpStack<InterResult*>& stack() { return path_; }
+
+ private:
+  std::vector<std::unique_ptr<membuf>> buffers_;
+  std::vector<std::unique_ptr<InterResult>> nodes_;
+  OpStack<InterResult*> path_;
+};
+
+const unsigned LAST = 1;
+
+// "lex/tag(start,end)" for every morpheme, joined by spaces.
+std::string describe(const ResultImpl& r) {
+  std::string out;
+  for (unsigned long i = 0; i < r.size(); ++i) {
+    const int k = static_cast<int>(i);
+    if (i > 0) out += ' ';
+    out += std::string(r.lexicon(k)) + "/" + r.posTag(k) + "(" +
+           std::to_string(r.startOffset(k)) + "," +
+           std::to_string(r.endOffset(k)) + ")";
+  }
+  return out;
+}
+
+TEST(ResultTest, AppendStoresMorphemesAndOffsetSettersChangeThem) {
+  ResultImpl r;
+  EXPECT_EQ(r.size(), 0u);
+  EXPECT_EQ(r.score(), 0.0f);
+
+  r.append(reinterpret_cast<const unsigned char*>("학교"), pos_t(NNG), 0, 2);
+  r.append(reinterpret_cast<const unsigned char*>("에"), pos_t(JKB | LAST), 2,
+           3);
+  r.append(nullptr, pos_t(SF), 3, 3);
+  ASSERT_EQ(r.size(), 3u);
+  EXPECT_STREQ(r.lexicon(0), "학교");
+  EXPECT_STREQ(r.lexicon(1), "에");
+  EXPECT_STREQ(r.lexicon(2), "");
+  EXPECT_STREQ(r.posTag(0), "nng");
+  EXPECT_STREQ(r.posTag(1), "jkb");
+  // The tag is kept as given, flag bit included.
+  EXPECT_EQ(static_cast<unsigned>(r.pos(1)), JKB | LAST);
+  EXPECT_EQ(r.startOffset(1), 2u);
+  EXPECT_EQ(r.endOffset(1), 3u);
+  EXPECT_EQ(r.length(0), 2u);
+  EXPECT_EQ(r.length(2), 0u);
+
+  r.startOffset(1, 10);
+  r.endOffset(1, 12);
+  EXPECT_EQ(r.startOffset(1), 10u);
+  EXPECT_EQ(r.endOffset(1), 12u);
+  r.startOffsetIncr(0, 5);
+  r.endOffsetIncr(0, 5);
+  EXPECT_EQ(r.startOffset(0), 5u);
+  EXPECT_EQ(r.endOffset(0), 7u);
+  // Neighbouring records are untouched.
+  EXPECT_EQ(r.startOffset(2), 3u);
+  EXPECT_STREQ(r.lexicon(1), "에");
+}
+
+TEST(ResultTest, PosTagOfUnnamedCodeIsEmptyNotNull) {
+  const unsigned unnamed = 0x00400002;  // sn with a subclass bit
+  ASSERT_EQ(getLevel3PosTag(pos_t(unnamed)), nullptr);
+  ResultImpl r;
+  r.append(reinterpret_cast<const unsigned char*>("1"), pos_t(unnamed), 0, 1);
+  ASSERT_NE(r.posTag(0), nullptr);
+  EXPECT_STREQ(r.posTag(0), "");
+}
+
+TEST(ResultTest, ManyMorphemesGrowBothBuffers) {
+  ResultImpl r;
+  for (int i = 0; i < 200; ++i)
+    r.append(reinterpret_cast<const unsigned char*>("가나다라마바사"),
+             pos_t(NNG), i, i + 1);
+  ASSERT_EQ(r.size(), 200u);
+  EXPECT_STREQ(r.lexicon(199), "가나다라마바사");
+  EXPECT_EQ(r.startOffset(199), 199u);
+}
+
+TEST(ResultTest, SetSpellsSurfaceMorphemesAndExtendsTheLastToTheNodeEnd) {
+  // 먹었다: 먹 and 다 spelled out, 었 not; the last entry reaches the end.
+  RecordBytes rec;
+  rec.head()
+      .entry(VV, u"먹", true)
+      .entry(EP, u"었", false)
+      .entry(EF | LAST, u"다", true);
+  Path path;
+  path.node(rec, 0, 3);
+  ResultImpl r;
+  r.set(nullptr, path.stack());
+  EXPECT_EQ(describe(r), "먹/vv(0,1) 었/ep(1,1) 다/ef(1,3)");
+  EXPECT_EQ(static_cast<unsigned>(r.pos(2)), EF | LAST);
+
+  // Contracted: no entry spelled out, every one covers the whole node.
+  RecordBytes contracted;
+  contracted.head().entry(VV, u"하", false).entry(EC | LAST, u"어", false);
+  Path second;
+  second.node(contracted, 4, 1);
+  ResultImpl c;
+  c.set(nullptr, second.stack());
+  EXPECT_EQ(describe(c), "하/vv(4,5) 어/ec(4,5)");
+
+  // A spelled entry longer than the node is cut at the node end and the
+  // next one starts where it started.
+  RecordBytes longer;
+  longer.head().entry(NNG, u"가나다", true).entry(JKS | LAST, u"가", true);
+  Path third;
+  third.node(longer, 2, 2);
+  ResultImpl l;
+  l.set(nullptr, third.stack());
+  EXPECT_EQ(describe(l), "가나다/nng(2,4) 가/jks(2,4)");
+}
+
+TEST(ResultTest, SetRestoresCopulaAfterOpenSyllableNounOnly) {
+  // 학교다: noun node, then an ending node allowing the copula to drop.
+  RecordBytes noun;
+  noun.head().entry(NNG | LAST, u"학교", true);
+  RecordBytes ending;
+  ending.head(EOMI_COPULA_DROPPABLE).entry(EF | LAST, u"다", true);
+  Path open;
+  open.node(noun, 0, 2).node(ending, 2, 1);
+  ResultImpl r;
+  r.set(nullptr, open.stack());
+  EXPECT_EQ(describe(r), "학교/nng(0,2) 이/vcp(2,3) 다/ef(2,3)");
+  EXPECT_EQ(static_cast<unsigned>(r.pos(1)), VCP);
+
+  // 책다: closed syllable, no copula.
+  RecordBytes closedNoun;
+  closedNoun.head().entry(NNG | LAST, u"책", true);
+  Path closed;
+  closed.node(closedNoun, 0, 1).node(ending, 1, 1);
+  ResultImpl c;
+  c.set(nullptr, closed.stack());
+  EXPECT_EQ(describe(c), "책/nng(0,1) 다/ef(1,2)");
+
+  // Without the attribute no copula either.
+  RecordBytes plainEnding;
+  plainEnding.head().entry(EF | LAST, u"다", true);
+  Path plain;
+  plain.node(noun, 0, 2).node(plainEnding, 2, 1);
+  ResultImpl p;
+  p.set(nullptr, plain.stack());
+  EXPECT_EQ(describe(p), "학교/nng(0,2) 다/ef(2,3)");
+
+  // After a symbol the copula comes back whatever the attribute; its end
+  // is the ending's own end, not the extension to the node end.
+  RecordBytes symbol;
+  symbol.head()
+      .entry(SF, u".", true)
+      .entry(EC, u"다", true)
+      .entry(JX | LAST, u"가", false);
+  Path sym;
+  sym.node(symbol, 0, 4);
+  ResultImpl s;
+  s.set(nullptr, sym.stack());
+  EXPECT_EQ(describe(s), "./sf(0,1) 이/vcp(1,2) 다/ec(1,2) 가/jx(2,4)");
+}
+
+TEST(ResultTest, SetSkipsPlaceholderEntries) {
+  // The placeholder spells 책 (closed syllable); had it become the previous
+  // morpheme the copula would be missing, and had it advanced the start the
+  // ending would begin at 3.
+  RecordBytes rec;
+  rec.head(EOMI_COPULA_DROPPABLE)
+      .entry(NNG, u"학교", true)
+      .entry(POS_ZERO, u"책", true)
+      .entry(EF | LAST, u"다", true);
+  Path path;
+  path.node(rec, 0, 3);
+  ResultImpl r;
+  r.set(nullptr, path.stack());
+  EXPECT_EQ(describe(r), "학교/nng(0,2) 이/vcp(2,3) 다/ef(2,3)");
+
+  // A placeholder marked last still ends the record.
+  RecordBytes tail;
+  tail.head().entry(NNG, u"학교", true).entry(POS_ZERO | LAST, u"", false);
+  RecordBytes next;
+  next.head().entry(JKS | LAST, u"가", true);
+  Path p2;
+  p2.node(tail, 0, 2).node(next, 2, 1);
+  ResultImpl t;
+  t.set(nullptr, p2.stack());
+  EXPECT_EQ(describe(t), "학교/nng(0,2) 가/jks(2,3)");
+}
+
+TEST(ResultTest, SetMergesRepeatedFinalJamo) {
+  // 가ㄴ followed by ㄴ: only the second record stays.
+  RecordBytes rec;
+  rec.head().entry(VV, u"가ㄴ", false).entry(ETM | LAST, u"ㄴ", false);
+  Path path;
+  path.node(rec, 0, 1);
+  ResultImpl r;
+  r.set(nullptr, path.stack());
+  EXPECT_EQ(describe(r), "ㄴ/etm(0,1)");
+
+  // The same across two nodes, with ㅂ.
+  RecordBytes first;
+  first.head().entry(VV | LAST, u"하ㅂ", false);
+  RecordBytes second;
+  second.head().entry(EF | LAST, u"ㅂ니다", true);
+  Path across;
+  across.node(first, 0, 1).node(second, 1, 2);
+  ResultImpl a;
+  a.set(nullptr, across.stack());
+  EXPECT_EQ(describe(a), "ㅂ니다/ef(1,3)");
+
+  // ㅅ is not one of the merged jamo, and a different jamo never merges.
+  RecordBytes other;
+  other.head()
+      .entry(VV, u"가ㅅ", false)
+      .entry(EP, u"ㅅ", false)
+      .entry(EF | LAST, u"ㄴ", false);
+  Path none;
+  none.node(other, 0, 1);
+  ResultImpl n;
+  n.set(nullptr, none.stack());
+  EXPECT_EQ(n.size(), 3u);
+}
+
+TEST(ResultTest, SetKeepsPreviousLastUnitAcrossEmptyEntry) {
+  // An entry without units writes an empty text and leaves 교 as the
+  // previous last unit, so the copula is still restored after it.
+  RecordBytes noun;
+  noun.head().entry(NNG, u"학교", true).entry(NNG | LAST, u"", false);
+  RecordBytes ending;
+  ending.head(EOMI_COPULA_DROPPABLE).entry(EC | LAST, u"고", true);
+  Path path;
+  path.node(noun, 0, 2).node(ending, 2, 1);
+  ResultImpl r;
+  r.set(nullptr, path.stack());
+  EXPECT_EQ(describe(r), "학교/nng(0,2) /nng(0,2) 이/vcp(2,3) 고/ec(2,3)");
+}
+
+TEST(ResultTest, SetReadsBackwardPathsInTheirOwnOrder) {
+  RecordBytes noun;
+  noun.head().entry(NNG | LAST, u"학교", true);
+  RecordBytes particle;
+  particle.head().entry(JKB | LAST, u"에", true);
+  Path path;
+  path.node(particle, 2, 1).node(noun, 0, 2);
+  path.stack().backward(true);
+  ResultImpl r;
+  r.set(nullptr, path.stack());
+  EXPECT_EQ(describe(r), "학교/nng(0,2) 에/jkb(2,3)");
+}
+
+TEST(ResultTest, SetStaysInsideDamagedRecords) {
+  // No entry marked last: the walk stops at the end of the buffer.
+  RecordBytes unmarked;
+  unmarked.head().entry(NNG, u"학교", true).entry(JKB, u"에", true);
+  Path path;
+  path.node(unmarked, 0, 3);
+  ResultImpl r;
+  r.set(nullptr, path.stack());
+  EXPECT_EQ(describe(r), "학교/nng(0,2) 에/jkb(2,3)");
+
+  // An entry whose text would run past the buffer is not read.
+  RecordBytes cut;
+  cut.head().entry(NNG, u"학교", true).u32(JKB | LAST).u8(100 << 1 | 1);
+  cut.u16(u'에');
+  Path cutPath;
+  cutPath.node(cut, 0, 3);
+  ResultImpl c;
+  c.set(nullptr, cutPath.stack());
+  EXPECT_EQ(describe(c), "학교/nng(0,2)");
+}
+
+TEST(ResultTest, PrintWritesMorphemesAndScore) {
+  ResultImpl r;
+  r.append(reinterpret_cast<const unsigned char*>("학교"), pos_t(NNG), 0, 2);
+  r.append(reinterpret_cast<const unsigned char*>("에"), pos_t(JKB | LAST), 2,
+           3);
+  testing::internal::CaptureStdout();
+  r.print();
+  EXPECT_EQ(testing::internal::GetCapturedStdout(),
+            "학교/nng(0,2/2) + 에/jkb(2,3/1) score=0.000000\n");
+
+  ResultImpl one;
+  one.append(reinterpret_cast<const unsigned char*>("책"), pos_t(NNG), 0, 1);
+  one.scoring(1, 1);
+  testing::internal::CaptureStdout();
+  one.print();
+  EXPECT_EQ(testing::internal::GetCapturedStdout(),
+            "책/nng(0,1/1) score=26.000000\n");
+}
+
+}  // namespace
