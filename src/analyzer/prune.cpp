@@ -1,0 +1,556 @@
+// Candidate pruning: removes implausible analyses of a word.
+//
+// Every rule looks for a suspicious local pattern in one result (a short
+// bound noun glued to nouns, a particle cut out of a noun, a number read as
+// a noun, a copula read out of the text, ...) and, in most rules, removes
+// the result only when another result of the same candidate reads the same
+// stretch of text in a more plausible way. The other results are examined
+// through the read-only predicates below. Because removed results no longer
+// count as other results, the visiting order of each stage matters.
+#include <cstring>
+#include <initializer_list>
+
+#include "analyzer/analyzer_impl.h"
+#include "pos/pos.h"
+#include "result/candidate_impl.h"
+#include "result/result_impl.h"
+
+namespace {
+
+typedef CandidateImpl::ResultList::Node ResultNode;
+
+// The level-1 class field of a tag, and the classes the rules name.
+constexpr unsigned int LEVEL1_MASK = 0x0007FFFE;
+constexpr unsigned int CLASS_SN = SN & LEVEL1_MASK;
+constexpr unsigned int CLASS_SH = SH & LEVEL1_MASK;
+constexpr unsigned int CLASS_SL = SL & LEVEL1_MASK;
+constexpr unsigned int CLASS_S = SF & LEVEL1_MASK;    // "s_"
+constexpr unsigned int CLASS_XS = XSV & LEVEL1_MASK;  // "xsv", "xsa"
+constexpr unsigned int CLASS_E = EC & LEVEL1_MASK;    // "e_"
+constexpr unsigned int CLASS_J = JKS & LEVEL1_MASK;   // "j_"
+constexpr unsigned int CLASS_IC = IC & LEVEL1_MASK;
+constexpr unsigned int CLASS_MA = MAG & LEVEL1_MASK;
+constexpr unsigned int CLASS_MM = MM & LEVEL1_MASK;
+constexpr unsigned int CLASS_VC = VCP & LEVEL1_MASK;
+constexpr unsigned int CLASS_V = VV & LEVEL1_MASK;    // "v_"
+
+// True when the level-1 class of `tag` is `cls`; other fields are ignored.
+inline bool isClass(pos_t tag, unsigned int cls) {
+  return (static_cast<unsigned int>(tag) & LEVEL1_MASK) == cls;
+}
+
+// True when `tag` equals one of `tags` (the flag bit is ignored).
+inline bool isOneOf(pos_t tag, std::initializer_list<unsigned int> tags) {
+  for (unsigned int t : tags)
+    if (tag == t) return true;
+  return false;
+}
+
+// The two noun sets of the rules.
+inline bool inN4(pos_t tag) { return isOneOf(tag, {NNG, NFG, NF, NNP}); }
+inline bool inN5(pos_t tag) {
+  return isOneOf(tag, {NNG, NFG, NNU, NFU, NNP});
+}
+
+// Common nouns, known or guessed, general or unit.
+inline bool isCommonNoun(pos_t tag) {
+  return isOneOf(tag, {NNG, NFG, NNU, NFU});
+}
+
+inline bool sameText(const char* a, const char* b) {
+  return std::strcmp(a, b) == 0;
+}
+
+// The first morpheme of `r` that starts at `s`, or -1 (the scan stops at
+// the first morpheme starting after `s`).
+int firstAt(const ResultImpl* r, unsigned long s) {
+  const int n = static_cast<int>(r->size());
+  for (int i = 0; i < n; ++i) {
+    const unsigned long start = r->startOffset(i);
+    if (start > s) break;
+    if (start == s) return i;
+  }
+  return -1;
+}
+
+// A run of consecutive morphemes of `r` from its first morpheme starting at
+// `s` to the first one, from there on, that ends at `e`, none of which
+// `bad` rejects. The run is abandoned when a morpheme ends beyond `e`.
+template <typename Bad>
+bool hasCleanRun(const ResultImpl* r, unsigned long s, unsigned long e,
+                 Bad bad) {
+  const int k = firstAt(r, s);
+  if (k < 0) return false;
+  const int n = static_cast<int>(r->size());
+  for (int i = k; i < n; ++i) {
+    const unsigned long end = r->endOffset(i);
+    if (end > e) return false;
+    if (bad(r, i)) return false;
+    if (end == e) return true;
+  }
+  return false;
+}
+
+// A short morpheme that may sit inside a noun phrase.
+bool isNounPhrasePart(pos_t tag, unsigned long len) {
+  if (len == 1) return isOneOf(tag, {NNB, XPN, XSN});
+  return len > 1 && isOneOf(tag, {NNG, NFG, NNU, NFU, NF, NNB, XPN, XSN});
+}
+
+// A noun phrase of `r` over [s, e) that begins with a real noun of two or
+// more units.
+bool isNounPhrase(const ResultImpl* r, unsigned long s, unsigned long e) {
+  const int k = firstAt(r, s);
+  if (k < 0) return false;
+  if (r->length(k) < 2 ||
+      !isOneOf(r->pos(k), {NNG, NFG, NNU, NFU, NF, NNP, NNB}))
+    return false;
+  const int n = static_cast<int>(r->size());
+  for (int i = k; i < n; ++i) {
+    const pos_t tag = r->pos(i);
+    const unsigned long len = r->length(i);
+    if (!isNounPhrasePart(tag, len) && !isClass(tag, CLASS_XS) &&
+        !(len == 1 && isClass(tag, CLASS_J)))
+      return false;
+    const unsigned long end = r->endOffset(i);
+    if (end == e) return true;
+    if (end > e) return false;
+    // A particle or a verb suffix can only close the phrase.
+    if (isClass(tag, CLASS_J) || isClass(tag, CLASS_XS)) return false;
+  }
+  return false;
+}
+
+// Calls `test(result)` on every result of `c` other than `r` in list order
+// and returns true at the first result for which it holds.
+template <typename Test>
+bool anyOther(const CandidateImpl* c, const ResultImpl* r, Test test) {
+  for (const ResultNode* node = c->results().head(); node != nullptr;
+       node = node->next) {
+    const ResultImpl* other = node->element;
+    if (other == r) continue;
+    if (test(other)) return true;
+  }
+  return false;
+}
+
+// Calls `test(result, i)` on every morpheme i of every other result that
+// starts at `s` and ends at `e`; true at the first one for which it holds.
+template <typename Test>
+bool anyOtherMorpheme(const CandidateImpl* c, const ResultImpl* r,
+                      unsigned long s, unsigned long e, Test test) {
+  return anyOther(c, r, [&](const ResultImpl* other) {
+    const int n = static_cast<int>(other->size());
+    for (int i = 0; i < n; ++i) {
+      const unsigned long start = other->startOffset(i);
+      if (start > s) break;
+      if (start == s && other->endOffset(i) == e && test(other, i))
+        return true;
+    }
+    return false;
+  });
+}
+
+}  // namespace
+
+// --- Predicates ------------------------------------------------------------
+
+bool AnalyzerImpl::hasMorpheme(const CandidateImpl* c, const ResultImpl* r,
+                               unsigned long s, unsigned long e) const {
+  return anyOtherMorpheme(c, r, s, e,
+                          [](const ResultImpl*, int) { return true; });
+}
+
+bool AnalyzerImpl::hasMultiMorpheme(const ResultImpl* r, unsigned long s,
+                                    unsigned long e) const {
+  const int k = firstAt(r, s);
+  if (k < 0) return false;
+  const int n = static_cast<int>(r->size());
+  for (int i = k + 1; i < n; ++i) {
+    const unsigned long end = r->endOffset(i);
+    if (end == e) return true;
+    if (end > e) return false;
+  }
+  return false;
+}
+
+bool AnalyzerImpl::hasWordEnding(const CandidateImpl* c, const ResultImpl* r,
+                                 unsigned long s, unsigned long e) const {
+  return anyOtherMorpheme(c, r, s, e, [](const ResultImpl* o, int i) {
+    const pos_t tag = o->pos(i);
+    return isClass(tag, CLASS_VC) || isClass(tag, CLASS_J) ||
+           isClass(tag, CLASS_E);
+  });
+}
+
+bool AnalyzerImpl::hasWordNotEnding(const CandidateImpl* c,
+                                    const ResultImpl* r, unsigned long s,
+                                    unsigned long e) const {
+  return !hasWordEnding(c, r, s, e);
+}
+
+bool AnalyzerImpl::hasNo_1NNB_1NNP_Result(const CandidateImpl* c,
+                                          const ResultImpl* r,
+                                          unsigned long s,
+                                          unsigned long e) const {
+  return anyOther(c, r, [&](const ResultImpl* other) {
+    return hasCleanRun(other, s, e, [](const ResultImpl* o, int i) {
+      return o->length(i) == 1 && isOneOf(o->pos(i), {NNB, NNP});
+    });
+  });
+}
+
+bool AnalyzerImpl::hasNotNFMorpheme(const CandidateImpl* c,
+                                    const ResultImpl* r, unsigned long s,
+                                    unsigned long e) const {
+  return anyOther(c, r, [&](const ResultImpl* other) {
+    return hasCleanRun(other, s, e, [](const ResultImpl* o, int i) {
+      return o->pos(i) == NF;
+    });
+  });
+}
+
+bool AnalyzerImpl::hasNounMorpheme(const CandidateImpl* c,
+                                   const ResultImpl* r, unsigned long s,
+                                   unsigned long e) const {
+  // Only the first morpheme over [s, e) found in the other results counts.
+  bool found = false;
+  bool noun = false;
+  anyOtherMorpheme(c, r, s, e, [&](const ResultImpl* o, int i) {
+    found = true;
+    noun = isCommonNoun(o->pos(i));
+    return true;
+  });
+  return found && noun;
+}
+
+bool AnalyzerImpl::hasSN_Nclass(const CandidateImpl* c, const ResultImpl* r,
+                                unsigned long s) const {
+  return anyOther(c, r, [&](const ResultImpl* other) {
+    const int k = firstAt(other, s);
+    return k >= 0 &&
+           isOneOf(other->pos(k), {NNG, NFG, NNU, NFU, NNB, NR, XSN});
+  });
+}
+
+bool AnalyzerImpl::hasXSV_E(const CandidateImpl* c, const ResultImpl* r,
+                            unsigned long s, unsigned long e) const {
+  return anyOther(c, r, [&](const ResultImpl* other) {
+    const int n = static_cast<int>(other->size());
+    for (int k = 0; k + 1 < n; ++k) {
+      if (other->startOffset(k) > s) break;
+      if (other->startOffset(k) == s && other->endOffset(k + 1) == e)
+        return other->pos(k) == XSV && isClass(other->pos(k + 1), CLASS_E);
+    }
+    return false;
+  });
+}
+
+bool AnalyzerImpl::hasVVorVAorVX(const CandidateImpl* c, const ResultImpl* r,
+                                 unsigned long s, unsigned long e) const {
+  return anyOtherMorpheme(c, r, s, e, [](const ResultImpl* o, int i) {
+    return isOneOf(o->pos(i), {VV, VA, VX});
+  });
+}
+
+bool AnalyzerImpl::hasXSAorXSV(const CandidateImpl* c, const ResultImpl* r,
+                               unsigned long s, unsigned long e) const {
+  return anyOtherMorpheme(c, r, s, e, [](const ResultImpl* o, int i) {
+    return isOneOf(o->pos(i), {XSA, XSV});
+  });
+}
+
+bool AnalyzerImpl::hasNRNumerals(const CandidateImpl* c, const ResultImpl* r,
+                                 unsigned long s, unsigned long e) const {
+  return anyOtherMorpheme(c, r, s, e, [](const ResultImpl* o, int i) {
+    return i >= 1 && o->pos(i) == NNB && o->pos(i - 1) == NR;
+  });
+}
+
+bool AnalyzerImpl::hasSNNumerals(const CandidateImpl* c, const ResultImpl* r,
+                                 unsigned long s) const {
+  return anyOther(c, r, [&](const ResultImpl* other) {
+    const int n = static_cast<int>(other->size());
+    for (int k = 1; k < n; ++k) {
+      if (other->startOffset(k) > s) break;
+      if (other->startOffset(k) == s &&
+          isOneOf(other->pos(k), {NR, NNB, XSN}) && other->pos(k - 1) == SN)
+        return true;
+    }
+    return false;
+  });
+}
+
+bool AnalyzerImpl::hasNounPhrase(const CandidateImpl* c, const ResultImpl* r,
+                                 unsigned long s, unsigned long e,
+                                 unsigned long m) const {
+  if (m != 0 && (e < s || m > e - s)) return false;
+  return anyOther(c, r, [&](const ResultImpl* other) {
+    return isNounPhrase(other, s, e);
+  });
+}
+
+bool AnalyzerImpl::can1SyllableJosa(const CandidateImpl* c,
+                                    const ResultImpl* r, unsigned long s,
+                                    unsigned long e, const char* text) const {
+  bool disallowed = false;
+  for (const char* const* d = disallow_n_josa1; **d != '\0'; ++d)
+    if (sameText(*d, text)) disallowed = true;
+  if (!disallowed) return true;
+  if (e - s == 2) return false;
+  return !hasMorpheme(c, r, s, e);
+}
+
+bool AnalyzerImpl::can1SyllableConnect(const WORD_TO_WORD* table,
+                                       const char* w1, const char* w2) {
+  for (const WORD_TO_WORD* row = table; row->word[0] != '\0'; ++row) {
+    const int order = std::strcmp(row->word, w1);
+    if (order < 0) continue;
+    if (order > 0) return false;
+    for (const char* const* next = row->next;
+         *next != nullptr && (*next)[0] != '\0'; ++next) {
+      const int cmp = std::strcmp(*next, w2);
+      if (cmp == 0) return true;
+      if (cmp > 0) return false;
+    }
+    return false;
+  }
+  return false;
+}
+
+// --- Rules -----------------------------------------------------------------
+
+namespace {
+
+// Stage 1: one-syllable bound or proper nouns after nouns. True when the
+// result is to be removed.
+bool stage1Removes(const AnalyzerImpl& a, const CandidateImpl* c,
+                   const ResultImpl* r) {
+  const int n = static_cast<int>(r->size());
+  for (int j = 0; j < n; ++j) {
+    const pos_t cur = r->pos(j);
+    if (r->length(j) != 1 || !isOneOf(cur, {NNB, NNP})) continue;
+    // Rule 1: after two nouns.
+    if (j >= 2 && inN5(r->pos(j - 1)) && inN5(r->pos(j - 2)) &&
+        a.hasNo_1NNB_1NNP_Result(c, r, r->startOffset(j - 2),
+                                 r->endOffset(j)))
+      return true;
+    // Rule 2: after one noun.
+    if (j >= 1 && inN5(r->pos(j - 1)) &&
+        a.hasNounMorpheme(c, r, r->startOffset(j - 1), r->endOffset(j)))
+      return true;
+  }
+  return false;
+}
+
+// Stage 2, rule 1: a short noun that another result reads as part of a
+// longer noun phrase or verb.
+bool shortNounInsideLonger(const AnalyzerImpl& a, const CandidateImpl* c,
+                           const ResultImpl* r, int j) {
+  const int n = static_cast<int>(r->size());
+  const pos_t cur = r->pos(j);
+  const unsigned long sj = r->startOffset(j);
+  const unsigned long ej = r->endOffset(j);
+  // Forward over the noun-like morphemes that follow.
+  const unsigned long mForward = (cur == MM) ? 3 : 0;
+  for (int k = j + 1; k < n; ++k) {
+    const pos_t f = r->pos(k);
+    if (!(inN4(f) || isOneOf(f, {XPN, XSN}) ||
+          (f == NNB && r->pos(k - 1) != NR)))
+      break;
+    const unsigned long ek = r->endOffset(k);
+    if (a.hasNounPhrase(c, r, sj, ek, mForward) ||
+        a.hasVVorVAorVX(c, r, sj, ek))
+      return true;
+  }
+  // Backward over the noun-like morphemes that precede.
+  for (int k = j - 1; k >= 0; --k) {
+    const pos_t b = r->pos(k);
+    if (!(isOneOf(b, {NNG, NFG, NF, NNP, NNB, XSN, MM}) ||
+          (b == NR && cur == NNG)))
+      break;
+    const unsigned long sk = r->startOffset(k);
+    const unsigned long mBackward = (b == MM) ? 3 : 0;
+    if (a.hasNounPhrase(c, r, sk, ej, mBackward) ||
+        a.hasVVorVAorVX(c, r, sk, ej))
+      return true;
+  }
+  return false;
+}
+
+// Stage 2, rule 12 a: a morpheme other than a symbol, Latin, Chinese or
+// number run lies before the symbol at j-1.
+bool wordCharacterBefore(const ResultImpl* r, int j) {
+  for (int k = j - 2; k >= 0; --k) {
+    const pos_t t = r->pos(k);
+    if (!isClass(t, CLASS_S) && !isClass(t, CLASS_SL) &&
+        !isClass(t, CLASS_SH) && !isClass(t, CLASS_SN))
+      return true;
+  }
+  return false;
+}
+
+// Stage 2: local patterns, tried in order on every morpheme. True when the
+// result is to be removed.
+bool stage2Removes(const AnalyzerImpl& a, const CandidateImpl* c,
+                   const ResultImpl* r) {
+  const int n = static_cast<int>(r->size());
+  for (int j = 0; j < n; ++j) {
+    const pos_t p = (j > 0) ? r->pos(j - 1) : pos_t(POS_ZERO);
+    const pos_t cur = r->pos(j);
+    const pos_t next = (j + 1 < n) ? r->pos(j + 1) : pos_t(POS_ZERO);
+    const unsigned long len = r->length(j);
+    const unsigned long lenPrev = (j > 0) ? r->length(j - 1) : 0;
+    const unsigned long sj = r->startOffset(j);
+    const unsigned long ej = r->endOffset(j);
+    const unsigned long sPrev = (j > 0) ? r->startOffset(j - 1) : 0;
+    const char* text = r->lexicon(j);
+
+    // Rule 1: short noun inside a longer noun.
+    if (len == 1 &&
+        (isOneOf(cur, {NNG, NFG, NF, NNP, NP, MM}) ||
+         (p != SN && p != NR && isOneOf(cur, {NNB, XSN}) && inN4(next)) ||
+         (cur == NR && (j == 0 || p != SN))) &&
+        shortNounInsideLonger(a, c, r, j))
+      return true;
+
+    if (len == 2 && inN4(cur)) {
+      // Rule 2: two-syllable noun that is really a suffixed verb.
+      if (a.hasXSV_E(c, r, sj, ej)) return true;
+      // Rule 3: two two-syllable nouns that are one word.
+      if (j >= 1 && lenPrev == 2 && inN4(p) && a.hasMorpheme(c, r, sPrev, ej))
+        return true;
+    }
+
+    // Rule 4: number followed by a noun-like piece.
+    if (j >= 1 && p == SN &&
+        (cur == MM || (len == 1 && isOneOf(cur, {NNG, NFG}))) &&
+        next != POS_ZERO && next != SN && !isClass(next, CLASS_S) &&
+        a.hasSNNumerals(c, r, sj))
+      return true;
+
+    // Rule 5: numeral followed by a noun.
+    if (j >= 1 && p == NR && isOneOf(cur, {NNG, NFG, NF, NR, XSN, MM}) &&
+        a.hasNRNumerals(c, r, sj, ej))
+      return true;
+
+    // Rule 6: one-syllable pairs not listed as connectable.
+    if (j >= 1 && lenPrev == 1 && len == 1) {
+      const char* w1 = r->lexicon(j - 1);
+      if (p == MM && cur == NNB &&
+          !AnalyzerImpl::can1SyllableConnect(mm1_nnb1, w1, text))
+        return true;
+      if (p == NNB && cur == XSN &&
+          !AnalyzerImpl::can1SyllableConnect(nnb1_xsn1, w1, text))
+        return true;
+      if (p == NNB && cur == NNB &&
+          !AnalyzerImpl::can1SyllableConnect(nnb1_nnb1, w1, text))
+        return true;
+    }
+
+    // Rule 7: one-syllable particle.
+    if (j >= 1 && len == 1 && !isClass(p, CLASS_S) && isClass(cur, CLASS_J) &&
+        !a.can1SyllableJosa(c, r, sPrev, ej, text))
+      return true;
+
+    // Rule 8: one-syllable noun that is really a suffix.
+    if (len == 1 && isOneOf(cur, {NNG, NFG, NNB, XSN}) &&
+        a.hasXSAorXSV(c, r, sj, ej))
+      return true;
+
+    // Rule 9: noun suffix after a nominalised one-syllable verb.
+    if (j >= 2 && cur == XSN && p == ETN && r->length(j - 2) == 1 &&
+        isClass(r->pos(j - 2), CLASS_V))
+      return true;
+
+    // Rule 10: suffix after a one-syllable noun.
+    if (j >= 1 && isOneOf(cur, {XSA, XSV}) && lenPrev == 1 &&
+        isOneOf(p, {NNG, NFG}) && a.hasMorpheme(c, r, sPrev, ej))
+      return true;
+
+    // Rule 11: interjection or verb after a symbol or number.
+    if (j >= 1 && (isClass(p, CLASS_S) || isClass(p, CLASS_SN)) &&
+        (isClass(cur, CLASS_IC) || isClass(cur, CLASS_V)) &&
+        a.hasSN_Nclass(c, r, sj))
+      return true;
+
+    // Rule 12: word pieces after a symbol.
+    const bool freeWord = isOneOf(cur, {NP, NR}) || isClass(cur, CLASS_IC) ||
+                          isClass(cur, CLASS_MM) || isClass(cur, CLASS_MA);
+    if (j >= 1 && isClass(p, CLASS_S) &&
+        (freeWord || isClass(cur, CLASS_J) || isClass(cur, CLASS_E) ||
+         isClass(cur, CLASS_VC)) &&
+        c->size() > 1) {
+      if (wordCharacterBefore(r, j)) {
+        if (freeWord && a.hasWordEnding(c, r, sj, ej)) return true;
+      } else if (a.hasWordNotEnding(c, r, sj, ej)) {
+        return true;
+      }
+    }
+
+    // Rule 13: copula read out of the text.
+    if (j >= 1 && j + 1 < n && cur == VCP && sj == r->startOffset(j + 1)) {
+      const char* after = r->lexicon(j + 1);
+      if (!sameText(after, "ㄴ") && !sameText(after, "ㅁ") &&
+          !sameText(after, "ㄹ") &&
+          ((sj >= 1 && a.hasMorpheme(c, r, sj - 1, ej)) ||
+           a.hasMorpheme(c, r, sPrev, ej)))
+        return true;
+    }
+
+    // Rule 14: unknown noun.
+    if (cur == NF &&
+        (a.hasNotNFMorpheme(c, r, sj, ej) ||
+         (j >= 1 && a.hasNotNFMorpheme(c, r, sPrev, ej)) ||
+         (j + 1 < n && a.hasNotNFMorpheme(c, r, sj, r->endOffset(j + 1)))))
+      return true;
+
+    // Rule 15: particle "서" after a noun.
+    if (j >= 1 && len == 1 && isClass(cur, CLASS_J) && sameText(text, "서") &&
+        a.hasNounPhrase(c, r, sPrev, ej, 0))
+      return true;
+  }
+  return false;
+}
+
+}  // namespace
+
+void AnalyzerImpl::removeResult(CandidateImpl* candidate) {
+  // Stage 1, first to last; after a removal the next result takes the
+  // same index.
+  for (unsigned long i = 0; i < candidate->size();) {
+    ResultImpl* r = candidate->at(i);
+    if (stage1Removes(*this, candidate, r))
+      candidate->remove(r, true);
+    else
+      ++i;
+  }
+
+  // Stage 2, last to first: a removal leaves the indexes still to be
+  // visited in place.
+  for (unsigned long i = candidate->size(); i-- > 0;) {
+    ResultImpl* r = candidate->at(i);
+    if (stage2Removes(*this, candidate, r)) candidate->remove(r, true);
+  }
+
+  // Stage 3: an adverb over a stretch removes every other result that
+  // splits the same stretch into several morphemes.
+  for (unsigned long i = 0; i < candidate->size(); ++i) {
+    const ResultImpl* visited = candidate->at(i);
+    const int n = static_cast<int>(visited->size());
+    for (int k = 0; k < n; ++k) {
+      if (!isClass(visited->pos(k), CLASS_MA)) continue;
+      const unsigned long s = visited->startOffset(k);
+      const unsigned long e = visited->endOffset(k);
+      for (unsigned long x = 0; x < candidate->size();) {
+        ResultImpl* other = candidate->at(x);
+        if (other != visited && hasMultiMorpheme(other, s, e)) {
+          candidate->remove(other, true);
+          if (x < i) --i;  // the visited result moved down by one
+        } else {
+          ++x;
+        }
+      }
+    }
+  }
+}
