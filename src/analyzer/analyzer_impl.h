@@ -147,6 +147,17 @@ class AnalyzerImpl : public Analyzer {
   InterResult* pushNode(unsigned long offset, unsigned long length,
                         const membuf* rdata, int recpos,
                         const unsigned short* text);
+  // Hands a node to the list of `offset`; destroys it and returns false
+  // when it cannot be listed there.
+  bool adopt(unsigned long offset, InterResult* node);
+  // The first node of a list, not a noun-irregular one, that has one of
+  // the (class, subclass) pairs; leaves the list's cursor after it.
+  InterResult* findWithoutLength(unsigned long position,
+                                 const unsigned int* classes,
+                                 const unsigned int* subclasses);
+  // n cut to the analysed maximum and to the units before text's end.
+  unsigned long boundedLength(const unsigned short* text,
+                              unsigned long n) const;
 
   const Knowledge* sys_;
   const UserKnowledge* user_;
@@ -155,6 +166,13 @@ class AnalyzerImpl : public Analyzer {
   membuf records_;
   bool strict_;
 };
+
+// Sort comparisons over a position list's element array (pointers to
+// InterResult*), in the qsort signature: InterResult::compare, compare_for_sn
+// and compare_for_nr of the first node with the second.
+int stack_compare(const void* a, const void* b);
+int stack_compare_for_sn(const void* a, const void* b);
+int stack_compare_for_nr(const void* a, const void* b);
 
 // The one-syllable tables of the pruning rules, in UTF-8 byte order, each
 // ending with a row whose word is empty.

@@ -1,0 +1,406 @@
+// The analysis lattice: dictionary look-up at every position, the order of
+// each position list, and the depth-first enumeration of every chain of
+// nodes that covers the word under the connection rules.
+#include <algorithm>
+#include <cstdint>
+
+#include "analyzer/analyzer_impl.h"
+#include "knowledge/knowledge_impl.h"
+#include "result/candidate_impl.h"
+#include "result/result_impl.h"
+
+namespace {
+
+// Level-1 class values (the code shifted right by one, 18 bits) and level-3
+// subclass masks (the code shifted right by 21), as hasPOS takes them.
+constexpr unsigned int CLS_SN = SN >> 1;
+constexpr unsigned int CLS_XSN = XSN >> 1;
+constexpr unsigned int CLS_J = (J_ >> 1) & 0x3FFFF;
+constexpr unsigned int CLS_VC = (VCP >> 1) & 0x3FFFF;
+constexpr unsigned int CLS_N = (NNG >> 1) & 0x3FFFF;
+constexpr unsigned int SUB_ANY = 0;
+constexpr unsigned int SUB_NR = NR >> 21;
+constexpr unsigned int SUB_NNB = NNB >> 21;
+
+constexpr unsigned int LAST_ENTRY_BIT = 1;
+constexpr size_t ENTRY_HEADER = 5;  // 32-bit tag and the length byte
+constexpr size_t MAX_ENTRY_UNITS = 127;
+// More morphemes than any analysis holds: a record without its last mark
+// is copied no further.
+constexpr size_t MAX_RECORD_ENTRIES = 255;
+
+// Final-consonant indices of irregular hits; 99 voids a hit.
+constexpr unsigned char FINAL_NONE = 0;
+constexpr unsigned char FINAL_NIEUN = 4;
+constexpr unsigned char FINAL_RIEUL = 8;
+constexpr unsigned char FINAL_BIEUP = 17;
+constexpr unsigned char FINAL_VOID = 99;
+
+// The contracted particles split off a noun's last syllable.
+constexpr unsigned short JAMO_NIEUN = 0x3134;  // ㄴ
+constexpr unsigned short JAMO_RIEUL = 0x3139;  // ㄹ
+constexpr unsigned short JAMO_BIEUP = 0x3142;  // ㅂ
+
+// A run of this many Hangul syllables or more is covered by one nf node,
+// and from a position where such a run starts only nodes of MIN_LONG_NODE
+// units or more are linked.
+constexpr unsigned long LONG_RUN = 15;
+constexpr unsigned long MIN_LONG_NODE = 13;
+
+// Number marks: a number was followed by a bound noun / by a numeral here.
+constexpr uint32_t MARK_NNB = 1;
+constexpr uint32_t MARK_NR = 2;
+
+bool isHangulSyllable(unsigned short unit) {
+  return unit >= 0xAC00 && unit <= 0xD7AF;
+}
+
+InterResult* nodeAt(const void* element) {
+  return *static_cast<InterResult* const*>(element);
+}
+
+typedef int (*ElementCompare)(const void*, const void*);
+
+// Equal elements keep the order in which they were pushed: the order of a
+// list is the order in which chains are tried and results are produced.
+void sortList(OpStack<InterResult*>& list, ElementCompare compare) {
+  if (list.size() < 2) return;
+  InterResult** first = list.data();
+  std::stable_sort(first, first + list.size(),
+                   [compare](InterResult* const& a, InterResult* const& b) {
+                     return compare(&a, &b) < 0;
+                   });
+}
+
+}  // namespace
+
+int stack_compare(const void* a, const void* b) {
+  return nodeAt(a)->compare(*nodeAt(b));
+}
+
+int stack_compare_for_sn(const void* a, const void* b) {
+  return nodeAt(a)->compare_for_sn(*nodeAt(b));
+}
+
+int stack_compare_for_nr(const void* a, const void* b) {
+  return nodeAt(a)->compare_for_nr(*nodeAt(b));
+}
+
+void AnalyzerImpl::searchTrie(const unsigned short* text, unsigned long n) {
+  n = boundedLength(text, n);
+  if (n == 0) return;
+  const KnowledgeImpl* dictionaries[2] = {sysKnowledge(), userKnowledge()};
+  result_pair_type hits[KNOWLEDGE_MAX_HITS];
+  InterResult* spare = nullptr;  // a parsed node that was not kept
+
+  for (unsigned long i = 0; i < n; ++i) {
+    for (const KnowledgeImpl* dictionary : dictionaries) {
+      if (dictionary == nullptr) continue;
+      const bool irregular = i == 0 || !isHangulSyllable(text[i]);
+      size_t count = dictionary->search(text + i, hits, irregular);
+      if (count > KNOWLEDGE_MAX_HITS) count = KNOWLEDGE_MAX_HITS;
+      // An irregular hit comes just before an ordinary hit of the same
+      // length; the ordinary reading wins.
+      for (size_t k = 0; k + 1 < count; ++k) {
+        if (hits[k].length == hits[k + 1].length)
+          hits[k].final_consonant = FINAL_VOID;
+      }
+      const membuf* rdata = dictionary->rdata();
+
+      for (size_t h = 0; h < count; ++h) {
+        const unsigned long length = hits[h].length;
+        if (length == 0 || length > n - i) continue;
+        const unsigned char final = hits[h].final_consonant;
+        int r = hits[h].value;
+        while (r >= 0 && r <= INT32_MAX - 4) {
+          InterResult* node = spare != nullptr ? spare : new InterResult();
+          spare = nullptr;
+          node->offset(i);
+          node->length(length);
+          node->parse(rdata, r + 4, text + i, length);
+          if (final == FINAL_NONE) {
+            adopt(i, node);
+          } else {
+            const pos_t last(node->lastpos());
+            if (last == NNG || last == NP) {
+              if (final == FINAL_NIEUN || final == FINAL_RIEUL) {
+                const unsigned short jamo =
+                    final == FINAL_NIEUN ? JAMO_NIEUN : JAMO_RIEUL;
+                newInterResultForNounIrregular(rdata, r + 4, text + i, length,
+                                               i, jamo, pos_t(JX));
+                newInterResultForNounIrregular(rdata, r + 4, text + i, length,
+                                               i, jamo, pos_t(POS_ZERO));
+              } else if (final == FINAL_BIEUP) {
+                newInterResultForNounIrregular(rdata, r + 4, text + i, length,
+                                               i, JAMO_BIEUP, pos_t(POS_ZERO));
+              }
+            }
+            spare = node;
+          }
+          r = dictionary->next(r);
+          if (r == 0) break;
+        }
+      }
+    }
+  }
+  delete spare;
+
+  // Long Hangul runs: one nf node over the run, less a final one- or
+  // two-syllable particle that the dictionary found there.
+  unsigned long p = 0;
+  while (p < n) {
+    const unsigned long h = hanlength(text + p);
+    if (h < LONG_RUN) {
+      p += h + 1;
+      continue;
+    }
+    const unsigned long e = p + h;
+    unsigned long L = h;
+    if (findExistsPOS(e - 1, 1, CLS_J, SUB_ANY) != nullptr)
+      L = h - 1;
+    else if (findExistsPOS(e - 2, 2, CLS_J, SUB_ANY) != nullptr)
+      L = h - 2;
+
+    const size_t recpos = records_.size();
+    records_.append_uint8(0);
+    records_.append_uint32(NF | LAST_ENTRY_BIT);
+    records_.append_uint8(static_cast<uint8_t>(L * 2));
+    for (unsigned long u = p; u < p + L; ++u) records_.append_uint16(text[u]);
+    pushNode(p, L, &records_, static_cast<int>(recpos), text + p);
+    p += L + 1;
+  }
+}
+
+void AnalyzerImpl::newInterResultForNounIrregular(
+    const membuf* rdata, int recpos, const unsigned short* text,
+    unsigned long length, unsigned long offset, unsigned short jamo,
+    pos_t tag) {
+  if (rdata == nullptr || recpos < 0 || text == nullptr || length == 0 ||
+      offset >= ANALYZER_POSITIONS)
+    return;
+  const size_t capacity = rdata->capacity();
+  size_t off = static_cast<size_t>(recpos);
+  if (off >= capacity) return;
+
+  // The dictionary record is read into locals first: rdata may be the
+  // record buffer being appended to.
+  const size_t start = records_.size();
+  const uint8_t flag = rdata->read_uint8(off);
+  records_.append_uint8(flag);
+  ++off;
+  if (flag != 0) {
+    records_.append_uint32(rdata->read_uint32(off));
+    off += 4;
+  }
+  // Entries up to the one marked last; a damaged record ends where an
+  // entry no longer fits in the buffer.
+  unsigned short units[MAX_ENTRY_UNITS];
+  for (size_t entries = 0; entries < MAX_RECORD_ENTRIES &&
+                           off <= capacity && capacity - off >= ENTRY_HEADER;
+       ++entries) {
+    const uint32_t entryTag = rdata->read_uint32(off);
+    const uint8_t lengthByte = rdata->read_uint8(off + 4);
+    const size_t count = lengthByte >> 1;
+    if ((capacity - off - ENTRY_HEADER) / 2 < count) break;
+    rdata->read(off + ENTRY_HEADER, units, count * 2);
+    records_.append_uint32(entryTag & ~LAST_ENTRY_BIT);
+    records_.append_uint8(lengthByte);
+    records_.append(units, count * 2);
+    off += ENTRY_HEADER + count * 2;
+    if ((entryTag & LAST_ENTRY_BIT) != 0) break;
+  }
+  records_.append_uint32(static_cast<unsigned int>(tag) | LAST_ENTRY_BIT);
+  records_.append_uint8(2);
+  records_.append_uint16(jamo);
+
+  InterResult* node = new InterResult();
+  node->offset(offset);
+  node->length(length);
+  node->nounirregular(true);
+  node->parse(&records_, static_cast<int>(start), text, length);
+  adopt(offset, node);
+}
+
+void AnalyzerImpl::sortStack() {
+  for (unsigned long p = 0; p < ANALYZER_POSITIONS; ++p)
+    positions_[p].sorted(false);
+
+  for (unsigned long i = 0; i < ANALYZER_POSITIONS; ++i) {
+    // The list after a number or a numeral puts bound nouns first.
+    InterResult* node = findExistsPOSWithoutLength(i, CLS_SN, SUB_ANY);
+    if (node != nullptr && i + node->length() <= ANALYZER_MAX_UNITS) {
+      OpStack<InterResult*>& list = positions_[i + node->length()];
+      if (!list.sorted()) sortList(list, stack_compare_for_sn);
+      list.sorted(true);
+    }
+    node = findExistsPOSWithoutLength(i, CLS_N, SUB_NR);
+    if (node != nullptr && i + node->length() <= ANALYZER_MAX_UNITS) {
+      OpStack<InterResult*>& list = positions_[i + node->length()];
+      if (!list.sorted()) sortList(list, stack_compare_for_nr);
+      list.sorted(true);
+    }
+    OpStack<InterResult*>& list = positions_[i];
+    if (!list.sorted()) sortList(list, stack_compare);
+    list.sorted(true);
+    list.rewind();
+  }
+}
+
+InterResult* AnalyzerImpl::findExistsPOS(unsigned long position,
+                                         unsigned long length,
+                                         unsigned int cls, unsigned int sub) {
+  if (position >= ANALYZER_POSITIONS) return nullptr;
+  OpStack<InterResult*>& list = positions_[position];
+  list.rewind();
+  while (list.hasNext()) {
+    InterResult* node = list.next();
+    if (node != nullptr && node->length() == length &&
+        node->hasPOS(cls, sub) && !node->nounirregular())
+      return node;
+  }
+  return nullptr;
+}
+
+InterResult* AnalyzerImpl::findExistsPOSWithoutLength(unsigned long position,
+                                                      unsigned int c1,
+                                                      unsigned int s1) {
+  const unsigned int classes[] = {c1, 0};
+  const unsigned int subclasses[] = {s1, 0};
+  return findWithoutLength(position, classes, subclasses);
+}
+
+InterResult* AnalyzerImpl::findExistsPOSWithoutLength(
+    unsigned long position, unsigned int c1, unsigned int s1, unsigned int c2,
+    unsigned int s2) {
+  const unsigned int classes[] = {c1, c2, 0};
+  const unsigned int subclasses[] = {s1, s2, 0};
+  return findWithoutLength(position, classes, subclasses);
+}
+
+InterResult* AnalyzerImpl::findExistsPOSWithoutLength(
+    unsigned long position, unsigned int c1, unsigned int s1, unsigned int c2,
+    unsigned int s2, unsigned int c3, unsigned int s3, unsigned int c4,
+    unsigned int s4) {
+  const unsigned int classes[] = {c1, c2, c3, c4, 0};
+  const unsigned int subclasses[] = {s1, s2, s3, s4, 0};
+  return findWithoutLength(position, classes, subclasses);
+}
+
+InterResult* AnalyzerImpl::findWithoutLength(unsigned long position,
+                                             const unsigned int* classes,
+                                             const unsigned int* subclasses) {
+  if (position >= ANALYZER_POSITIONS) return nullptr;
+  OpStack<InterResult*>& list = positions_[position];
+  list.rewind();
+  while (list.hasNext()) {
+    InterResult* node = list.next();
+    if (node != nullptr && node->hasPOS(classes, subclasses) &&
+        !node->nounirregular())
+      return node;
+  }
+  return nullptr;
+}
+
+void AnalyzerImpl::analysis(unsigned int mode, const unsigned short* text,
+                            unsigned long n, CandidateImpl* candidate) {
+  if (candidate == nullptr) return;
+  if (n > ANALYZER_MAX_UNITS) n = ANALYZER_MAX_UNITS;
+  if (n == 0) return;
+
+  // The caller's word may end before n (the steps can be driven on their
+  // own): Hangul runs are measured only inside it.
+  unsigned long textLength = 0;
+  if (text != nullptr) {
+    while (textLength < n && text[textLength] != 0) ++textLength;
+  }
+
+  // Linking: every node gets the nodes that may follow it, and a null entry
+  // when the word may end after it.
+  for (unsigned long i = 0; i < n; ++i) {
+    const unsigned long minLength =
+        i < textLength && hanlength(text + i) >= LONG_RUN ? MIN_LONG_NODE : 0;
+    OpStack<InterResult*>& list = positions_[i];
+    for (uint64_t k = 0; k < list.size(); ++k) {
+      InterResult* node = list.at(k);
+      OpStack<InterResult*>& successors = node->child();
+      successors.empty();
+      const unsigned long length = node->length();
+      // A node of no length would follow itself.
+      if (length == 0 || length < minLength || length > n - i) continue;
+      const unsigned long end = i + length;
+      if (end != n) {
+        OpStack<InterResult*>& next = positions_[end];
+        for (uint64_t m = 0; m < next.size(); ++m) {
+          InterResult* follower = next.at(m);
+          if (follower->isPossible(node, mode)) successors.push(follower);
+        }
+      } else if (node->isPossibleEnd(mode)) {
+        successors.push(nullptr);
+      }
+    }
+  }
+
+  // Enumeration, depth first, from every node that may begin the word.
+  uint32_t marks[ANALYZER_POSITIONS] = {};
+  OpStack<InterResult*> path;
+  OpStack<InterResult*>& starts = positions_[0];
+  for (uint64_t k = 0; k < starts.size(); ++k) {
+    InterResult* start = starts.at(k);
+    if (start->child().size() == 0 || !start->isPossibleBegin(mode)) continue;
+    path.empty();
+    start->child().rewind();
+    path.push(start);
+
+    while (path.size() != 0) {
+      InterResult* top = path.top();
+      OpStack<InterResult*>& successors = top->child();
+      if (!successors.hasNext()) {
+        path.pop();
+        continue;
+      }
+      InterResult* next = successors.next();
+
+      if (next == nullptr) {
+        ResultImpl* result = new ResultImpl();
+        result->set(sys_, path);
+        candidate->append(result);
+        // Remember where a number was followed by a bound noun or numeral.
+        for (uint64_t c = 1; c < path.size(); ++c) {
+          const InterResult* node = path.at(c);
+          if (!path.at(c - 1)->hasPOS(CLS_SN, SUB_ANY)) continue;
+          if (node->offset() >= ANALYZER_POSITIONS) continue;
+          if (node->hasPOS(CLS_N, SUB_NNB)) marks[node->offset()] |= MARK_NNB;
+          if (node->hasPOS(CLS_N, SUB_NR)) marks[node->offset()] |= MARK_NR;
+        }
+        if (candidate->size() >= ANALYZER_MAX_RESULTS) return;
+        continue;
+      }
+
+      const uint32_t mark =
+          next->offset() < ANALYZER_POSITIONS ? marks[next->offset()] : 0;
+      const bool afterNumber = top->hasPOS(CLS_SN, SUB_ANY);
+      // Rule A: after a number + bound noun was read here, a one-unit piece
+      // other than a noun suffix or copula does not follow a number.
+      if ((mark & MARK_NNB) != 0 && afterNumber &&
+          !next->hasPOS(CLS_XSN, SUB_ANY) && !next->hasPOS(CLS_VC, SUB_ANY) &&
+          next->length() == 1) {
+        successors.remove(next);
+        continue;
+      }
+      // Rule B: the same after number + numeral, sparing bound nouns.
+      if ((mark & MARK_NR) != 0 && afterNumber &&
+          !next->hasPOS(CLS_N, SUB_NNB) && !next->hasPOS(CLS_XSN, SUB_ANY) &&
+          next->length() == 1) {
+        successors.remove(next);
+        continue;
+      }
+
+      next->child().rewind();
+      if (next->child().size() != 0)
+        path.push(next);
+      else
+        successors.remove(next);  // a dead end is not walked again
+    }
+    if (candidate->size() >= ANALYZER_MAX_RESULTS) return;
+  }
+}
