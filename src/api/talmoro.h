@@ -190,7 +190,10 @@ class TALMORO_API Analyzer {
 };
 
 // Tags a sentence: cuts it into words at spaces, tabs, line feeds and
-// carriage returns, analyses each and chooses one analysis per word.
+// carriage returns, analyses each and chooses one analysis per word with the
+// model. Without a model, or with one whose "BOM" or "BOE" count is 0, it
+// runs no search and keeps, for every word, the analysis the analyzer ranked
+// first.
 class TALMORO_API Tagger {
  public:
   virtual void setModel(const Model* model) = 0;

@@ -1,0 +1,136 @@
+#include "tagger/model_impl.h"
+
+#include <sys/stat.h>
+
+#include <cstdio>
+#include <cstring>
+#include <new>
+
+#include "base/text.h"
+#include "knowledge/trie_builder.h"
+
+namespace {
+
+// dir "/" name into buffer; false when it does not fit in MODEL_PATH_MAX
+// bytes (terminator included).
+bool modelPath(char* buffer, const char* dir, const char* name) {
+  const int n =
+      std::snprintf(buffer, MODEL_PATH_MAX, "%s%c%s", dir, '/', name);
+  return n >= 0 && static_cast<size_t>(n) < MODEL_PATH_MAX;
+}
+
+bool isBlank(char c) {
+  return c == ' ' || c == '\t' || c == '\r' || c == '\n';
+}
+
+}  // namespace
+
+ModelImpl::ModelImpl() : bomCount_(0), boeCount_(0), eoeCount_(0) {}
+
+ModelImpl::~ModelImpl() {
+  for (char* text : ruleTexts_) delete[] text;
+}
+
+int ModelImpl::openTable(ModelTrie* table, const char* path) {
+  // darts sizes the array from the file position at its end: only regular
+  // files have one that means something.
+  struct stat info;
+  if (path == nullptr || stat(path, &info) != 0 || !S_ISREG(info.st_mode))
+    return -1;
+  int rc;
+  try {
+    rc = table->open(path, "rb");
+  } catch (const std::bad_alloc&) {
+    rc = -1;
+  }
+  if (rc != 0) {
+    // A read that stopped part-way leaves a partial array behind.
+    table->clear();
+    return -1;
+  }
+  return 0;
+}
+
+int ModelImpl::findInTable(const ModelTrie& table, const unsigned char* key,
+                           size_t length) {
+  const TrieUnit* units = static_cast<const TrieUnit*>(table.array());
+  const size_t size = table.size();
+  if (units == nullptr || size == 0) return -1;
+  // darts: from node b the child for byte c is unit b + c + 1, valid when
+  // its check is b; node b ends a key when unit b has check b and a
+  // negative base, the value being -base - 1.
+  int32_t b = units[0].base;
+  for (size_t i = 0; i < length; ++i) {
+    const uint32_t p = static_cast<uint32_t>(b) + key[i] + 1u;
+    if (p >= size || units[p].check != static_cast<uint32_t>(b)) return -1;
+    b = units[p].base;
+  }
+  const uint32_t p = static_cast<uint32_t>(b);
+  if (p >= size) return -1;
+  const int32_t n = units[p].base;
+  if (units[p].check != static_cast<uint32_t>(b) || n >= 0) return -1;
+  return -(n + 1);
+}
+
+int ModelImpl::lookup(const ModelTrie& table, const char* key) {
+  if (key == nullptr) return 0;
+  const size_t length = std::strlen(key);
+  if (length == 0) return 0;
+  const int value =
+      findInTable(table, reinterpret_cast<const unsigned char*>(key), length);
+  return value < 0 ? 0 : value;
+}
+
+int ModelImpl::getMorphemeTransition(const char* key) const {
+  return lookup(mtrans_, key);
+}
+
+int ModelImpl::getEojulTransition(const char* key) const {
+  return lookup(etrans_, key);
+}
+
+int ModelImpl::load(const char* dir) {
+  if (dir == nullptr) return -1;
+  char path[MODEL_PATH_MAX];
+  if (!modelPath(path, dir, MODEL_MORPHEME_TRANSITION_FILE) ||
+      openTable(&mtrans_, path) != 0)
+    return -1;
+  if (!modelPath(path, dir, MODEL_EOJUL_TRANSITION_FILE) ||
+      openTable(&etrans_, path) != 0)
+    return -1;
+  if (modelPath(path, dir, MODEL_TAGSEQ_RULE_FILE)) loadRuleTagSequence(path);
+  bomCount_ = getMorphemeTransition(BEGIN_OF_MORPHEME);
+  boeCount_ = getEojulTransition(BEGIN_OF_EOJUL);
+  eoeCount_ = getEojulTransition(END_OF_EOJUL);
+  return 0;
+}
+
+int ModelImpl::loadRuleTagSequence(const char* path) {
+  char* text = readfile(path);
+  if (text == nullptr) return -1;
+  ruleTexts_.push_back(text);
+
+  char* p = text;
+  while (*p != '\0') {
+    while (*p == '\r' || *p == '\n') ++p;
+    if (*p == '\0') break;
+    char* line = p;
+    while (*p != '\0' && *p != '\r' && *p != '\n') ++p;
+    if (*p != '\0') *p++ = '\0';
+
+    if (line[0] == ';' || line[0] == ' ') continue;
+    char* end = line + std::strlen(line);
+    while (end > line && isBlank(end[-1])) --end;
+    *end = '\0';
+    while (isBlank(*line)) ++line;
+    if (*line != '\0') rules_.push_back(line);
+  }
+  return 0;
+}
+
+bool ModelImpl::matchTagSequence(const char* text) const {
+  if (text == nullptr) return false;
+  for (const char* rule : rules_)
+    if (uwildcard(rule, text)) return true;
+  return false;
+}

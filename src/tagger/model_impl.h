@@ -1,0 +1,116 @@
+// ModelImpl: the tagger model. Two tables of counts and a list of
+// tag-sequence patterns, loaded from one directory:
+//
+//   mtrans.frq   counts of morpheme units and of adjacent morpheme pairs
+//                inside one eojeol;
+//   etrans.frq   counts of the units at eojeol boundaries and of the pairs
+//                that cross a boundary;
+//   tagseq.rul   one uwildcard pattern per line (optional).
+//
+// Both tables are darts double arrays over byte keys (the darts file layout:
+// 8-byte units, an int32 base and a uint32 check, no header). Keys are
+// written as model_keys.h describes. A loaded model is read-only and may be
+// shared by taggers in several threads.
+//
+// The tables may come from anywhere and may be damaged or truncated: darts'
+// own exact-match search reads units without a bounds check, so lookups walk
+// the units with a bounded copy of that search (same transitions, same
+// values) and treat every step outside the array as a miss.
+#ifndef TALMORO_TAGGER_MODEL_IMPL_H_
+#define TALMORO_TAGGER_MODEL_IMPL_H_
+
+#include <cstddef>
+#include <vector>
+
+#include "api/talmoro.h"
+#include "knowledge/darts_trie.h"
+
+// A model table: darts with 8-bit unsigned keys and 32-bit signed values.
+typedef Darts::DoubleArrayImpl<unsigned char, unsigned char, int,
+                               unsigned int>
+    ModelTrie;
+
+// The longest path load() forms; a longer one makes load fail rather than
+// open a truncated name.
+constexpr size_t MODEL_PATH_MAX = 4095;
+
+class ModelImpl : public Model {
+ public:
+  ModelImpl();
+  ModelImpl(const ModelImpl&) = delete;
+  ModelImpl& operator=(const ModelImpl&) = delete;
+
+  // Loads dir/mtrans.frq, dir/etrans.frq and dir/tagseq.rul. Returns 0, or
+  // -1 when a table cannot be opened, sized or read whole (a table that
+  // failed is left empty; when etrans.frq fails mtrans stays loaded and the
+  // cached counts keep their earlier values), when dir is null or when a
+  // path would exceed 4,094 characters. A missing or unreadable tagseq.rul
+  // only leaves no patterns. Patterns of earlier loads are kept.
+  int load(const char* dir) override;
+  virtual ~ModelImpl();
+
+  // The count of a key; 0 for an absent, empty or null key and for a table
+  // that holds nothing.
+  int getMorphemeTransition(const char* key) const;
+  int getEojulTransition(const char* key) const;
+  // The counts of "BOM" in mtrans and "BOE", "EOE" in etrans, cached by load.
+  int getMorphemeTransitionBOM() const { return bomCount_; }
+  int getEojulTransitionBOE() const { return boeCount_; }
+  int getEojulTransitionEOE() const { return eoeCount_; }
+
+  // Reads a pattern file and appends its patterns: lines end at CR or LF
+  // (runs of them are one break); a line starting with ";" or a space is
+  // skipped; others lose trailing, then leading spaces, tabs, CR and LF, and
+  // what is left, if anything, is a pattern. 0, or -1 when the file cannot
+  // be read.
+  int loadRuleTagSequence(const char* path);
+  // True when some pattern, tried in file order, matches the whole text.
+  bool matchTagSequence(const char* text) const;
+  size_t ruleCount() const { return rules_.size(); }
+  const char* rule(size_t index) const { return rules_[index]; }
+
+  // Replaces a table by the image of a file; 0, or -1 (table left empty
+  // when it was touched).
+  static int openTable(ModelTrie* table, const char* path);
+  // The bounded exact-match search: the value of key[0 .. length), or -1
+  // when the table holds no such key.
+  static int findInTable(const ModelTrie& table, const unsigned char* key,
+                         size_t length);
+
+ private:
+  static int lookup(const ModelTrie& table, const char* key);
+
+  ModelTrie mtrans_;
+  ModelTrie etrans_;
+  std::vector<char*> rules_;      // point into the buffers of ruleTexts_
+  std::vector<char*> ruleTexts_;  // every pattern file read, owned
+  int bomCount_;
+  int boeCount_;
+  int eoeCount_;
+};
+
+// Whole-string wildcard match: "?" matches one character, "*" any run.
+// Characters compare exactly. A "*" that is not the pattern's last
+// character is followed by at least one character of the text: the rest of
+// the pattern is tried at every offset of the remaining text but never at
+// its end, so "a*b" does not match "a" and "*?" does not match "".
+template <typename T>
+bool uwildcard(const T* pattern, const T* text) {
+  for (; *pattern != static_cast<T>('*'); ++pattern, ++text) {
+    if (*pattern == static_cast<T>(0)) return *text == static_cast<T>(0);
+    if (*pattern == static_cast<T>('?')) {
+      if (*text == static_cast<T>(0)) return false;
+    } else if (*pattern != *text) {
+      return false;
+    }
+  }
+  ++pattern;
+  if (*pattern == static_cast<T>(0)) return true;
+  size_t n = 0;
+  while (text[n] != static_cast<T>(0)) ++n;
+  for (size_t i = 0; i < n; ++i)
+    if (uwildcard(pattern, text + i)) return true;
+  return false;
+}
+
+#endif  // TALMORO_TAGGER_MODEL_IMPL_H_

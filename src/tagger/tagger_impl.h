@@ -1,0 +1,129 @@
+// TaggerImpl: tags a sentence. The text is cut into eojeol at space, tab,
+// LF and CR (only those: U+3000 and U+00A0 are not delimiters); each eojeol
+// is analysed by the embedded analyzer into a candidate whose offsets are
+// then moved to sentence positions; a Viterbi search over the candidates
+// picks one result per eojeol, which moves into a new Eojul of the sentence.
+//
+// Costs are negative natural logarithms of relative frequencies taken from
+// the model. A unit u of a morpheme has a lexical key Lex(u) and a tag key
+// Tag(u) (model_keys.h); M(x) and E(x) are the counts of x in the morpheme
+// and eojeol tables. A ratio N / D is the single-precision quotient, and is
+// replaced by 1 / M("BOM") (morpheme table) or 1 / E("BOE") (eojeol table)
+// when N or D is 0.
+//
+//   within an eojeol, over BOM, its morphemes, EOM (p before c):
+//     sum of  -ln(M(Lex(p):Lex(c)) / M(Lex(p))) - ln(M(Tag(p):Tag(c)) / M(Tag(p)))
+//   from the last morpheme u of the previous eojeol (BOE at the start) to
+//   the first morpheme C:
+//     -ln(E(Lex(u):Lex(C)) / E(Lex(u))) - 0.5 ln(E(Tag(u):Lex(C)) / E(Tag(u)))
+//     - ln(E(Tag(u):Tag(C)) / E(Tag(u)))
+//   after the last morpheme Z of the sentence:
+//     -ln(E(Lex(Z):EOE) / E(Lex(Z))) - ln(E(Tag(Z):EOE) / E(Tag(Z)))
+//
+// Each of these terms is evaluated in double precision (the logarithm of
+// the single-precision ratio), rounded to single precision and added in
+// single precision. A path whose total reaches 10000 is never taken as a
+// predecessor; a cell without one gets result 0 and score 100000.
+//
+// Without a model, or with a model whose "BOM" or "BOE" count is 0, the
+// fallback ratio has no meaning: such a tagger runs no search and chooses,
+// for every eojeol, the result the analyzer ranked first (result 0).
+#ifndef TALMORO_TAGGER_TAGGER_IMPL_H_
+#define TALMORO_TAGGER_TAGGER_IMPL_H_
+
+#include <string>
+
+#include "analyzer/analyzer_impl.h"
+#include "api/talmoro.h"
+#include "result/candidate_impl.h"
+#include "result/doubly_linked_list.h"
+#include "result/sentence_impl.h"
+#include "tagger/model_keys.h"
+#include "tagger/model_impl.h"
+#include "tagger/tag_node.h"
+
+// The chosen predecessor of a cell and the cell's score.
+struct TagChoice {
+  unsigned int index;
+  float score;
+};
+
+class TaggerImpl : public Tagger {
+ public:
+  typedef DoublyLinkedList<CandidateImpl*> CandidateList;
+
+  TaggerImpl();
+  explicit TaggerImpl(const Model* model);
+  TaggerImpl(const Model* model, const Knowledge* knowledge);
+  TaggerImpl(const Model* model, const Knowledge* knowledge,
+             const UserKnowledge* user);
+  TaggerImpl(const TaggerImpl&) = delete;
+  TaggerImpl& operator=(const TaggerImpl&) = delete;
+
+  void setModel(const Model* model) override;
+  void setSysKnowledge(const Knowledge* knowledge) override;
+  void setUserKnowledge(const UserKnowledge* knowledge) override;
+  // Tags a UTF-8 sentence; returns the number of eojeol. A text that gives
+  // none (only delimiters, or a failed allocation) becomes one eojeol: the
+  // whole text as one "nf" morpheme over 0 .. its length in 16-bit units.
+  // A null text, an empty or malformed one, or a null sentence gives 0 and
+  // an empty sentence. The tagger keeps nothing of the sentence afterwards.
+  unsigned long process(const char* text, Sentence* sentence) override;
+  void setStrictAnalysis(bool strict) override;
+  virtual ~TaggerImpl();
+
+  // Tags zero-terminated 16-bit text into the sentence, both emptied first;
+  // returns the number of eojeol, 0 when nothing was tagged. The candidates
+  // stay held until the next call or clear().
+  unsigned long process(const unsigned short* text, SentenceImpl* sentence);
+  // Destroys every candidate and releases the matrix.
+  void clear();
+  // Adds base to both offsets of every morpheme of every result.
+  void moveBaseOffset(unsigned long base, CandidateImpl* candidate);
+
+  // --- Search ------------------------------------------------------------
+  // The class tag of a morpheme tag in model keys (modelClassTag).
+  static const char* normalizedPOS(pos_t tag);
+  // Fills the within-eojeol cost of every cell (nothing without a usable
+  // model). The matrix must have been sized over the candidates.
+  void computeMorphemeTransition();
+  // The best predecessor of cell (i, j) and the cell's score; with last,
+  // the end cost is added. Without a usable model: predecessor 0, score 0.
+  TagChoice probability(unsigned long i, unsigned long j, bool last);
+  // Runs the search over the candidates and moves the chosen results into
+  // the sentence, in sentence order. 0, or -1 when the matrix cannot be
+  // allocated. A candidate without results adds no eojeol.
+  int tagging(SentenceImpl* sentence);
+  // Writes the candidate lattice to standard output.
+  void printCandidates() const;
+
+  // The candidates of the sentence being tagged, owned by the tagger (a
+  // candidate appended here is destroyed by clear()).
+  CandidateList& candidates() { return candidates_; }
+  const TagNode& matrix() const { return node_; }
+  const Model* model() const { return model_; }
+
+ private:
+  // The model when it can drive the search; null otherwise.
+  const ModelImpl* usableModel() const;
+  // probability() with the candidates of columns i - 1 (null for i = 0)
+  // and i at hand.
+  TagChoice probability(const ModelImpl* model, const CandidateImpl* previous,
+                        const CandidateImpl* current, unsigned long i,
+                        unsigned long j, bool last);
+  // Moves result 0 of every candidate into the sentence.
+  void chooseFirstResults(SentenceImpl* sentence);
+
+  const Model* model_;
+  AnalyzerImpl analyzer_;
+  CandidateList candidates_;
+  TagNode node_;
+  // Key storage reused across look-ups: a pair key and four unit keys.
+  std::string pair_;
+  std::string leftLex_;
+  std::string leftTag_;
+  std::string rightLex_;
+  std::string rightTag_;
+};
+
+#endif  // TALMORO_TAGGER_TAGGER_IMPL_H_
