@@ -1,0 +1,238 @@
+// Conversion of MeCab dictionary entries (mecab-ko-dic) into lines of our
+// source lexicon (the input of talmoro-dict).
+//
+// Each entry becomes one analysis of its surface:
+// - a plain entry one morpheme: the surface with its tag;
+// - an Inflect or Preanalysis entry the morphemes of its expression field
+//   (form/TAG/*+form/TAG/*), each marked spelled ("~" cleared) when its form
+//   stands literally at the current position of the surface;
+// - a Compound entry (and a one-tag Preanalysis entry) one morpheme, or its
+//   parts when compounds are split.
+// Tags are renamed (NNBC to nnb, SSO and SSC to ss, SC to sp, SY to sw, the
+// rest lower-cased) and jamo of the Hangul Jamo block become compatibility
+// jamo (ᆫ ᆯ ᆷ ᆸ to ㄴ ㄹ ㅁ ㅂ); vowel jamo that stand for a contracted 아/어
+// (ㅓ, ㅓㅆ, ㅔ요) become syllables (어, 었, 에요).
+//
+// Besides the entries themselves the converter derives the pieces that let
+// the analyzer's connection rules rebuild contracted words:
+// - a stem whose last syllable swallowed the jamo of an ending gets a record
+//   with a dangling tag-less jamo (간 → 가/vv+~ㄴ/_), and the ending a record
+//   keyed on the rest of its surface (다 → ~ㄴ다/ef);
+// - a stem that swallowed the 아/어/여 of an ending gets a tag-less vowel
+//   piece (봐 → ~보/vv+~아/_, 써 → ~쓰/vv+~어/_); the ending is keyed on its
+//   rest, 어-endings as "-어생략" records (서 → ~어서/ec), 아/여-endings led
+//   by the same tag-less vowel (서 → ~아/_+~아서/ec);
+// - each root (xr) joined to the forms of the adjective suffix 하 (시원하,
+//   시원한, 시원해, ...), since the rules let no suffix follow a root;
+// - frequent particles joined to the particles that may follow them
+//   (에서는, 와의, 만을), since the rules chain no particle to a case
+//   particle and no case particle to an auxiliary one.
+//
+// Attribute markers (ending, particle and bound-noun bits) are assigned by
+// rules on the forms and by hand-kept lists (AttributeLists); see
+// endingMarkers and particleMarkers.
+#ifndef TALMORO_TOOLS_LIB_LEXICON_CONVERT_H_
+#define TALMORO_TOOLS_LIB_LEXICON_CONVERT_H_
+
+#include <cstddef>
+#include <cstdio>
+#include <map>
+#include <set>
+#include <string>
+#include <utility>
+#include <vector>
+
+// --- Small text helpers (16-bit units, BMP only) ---------------------------
+
+std::u16string utf8ToUnits(const std::string& text);
+std::string unitsToUtf8(const std::u16string& text);
+
+// Hangul Jamo block letters (choseong, jungseong, jongseong) to the
+// Hangul Compatibility Jamo letter of the same sound; other units unchanged.
+char16_t toCompatibilityJamo(char16_t c);
+
+// --- Hand-kept attribute lists ----------------------------------------------
+
+// Lines "FORM/TAG[,TAG...] MARKER[,MARKER...]  # comment": the markers are
+// added to every ending or particle of that form and one of those tags (our
+// lower-case names; "e*" is any ending tag, "j*" any particle tag). Markers
+// are written as in the source lexicon and belong to the lexicon of the
+// morpheme's tag. "!MARKER" removes a marker that a rule would assign.
+class AttributeLists {
+ public:
+  // Parses one list file's text; appends "NAME:LINE: message" for each bad
+  // line. True when no line is bad.
+  bool parse(const std::string& text, const std::string& name,
+             std::vector<std::string>* errors);
+  // Markers listed for (form, tag), in list order; removals keep their
+  // leading "!".
+  std::vector<std::string> find(const std::u16string& form,
+                                const std::string& tag) const;
+  bool empty() const { return rules_.empty(); }
+
+ private:
+  struct Rule {
+    std::vector<std::string> tags;  // empty: any tag
+    std::vector<std::string> markers;
+  };
+  std::map<std::u16string, std::vector<Rule>> rules_;
+};
+
+// --- Converted analyses -----------------------------------------------------
+
+struct ConvMorpheme {
+  std::u16string form;
+  std::string tag;  // our name, "_" for a tag-less piece
+  bool spelled = true;
+  bool unit = false;  // a counter noun (NNBC)
+};
+
+struct ConvAnalysis {
+  std::vector<ConvMorpheme> morphemes;
+  std::vector<std::string> extraMarkers;  // prefixed ("eomi:-어생략")
+  int cost = 0;
+  enum Kind { PLAIN, EXPRESSION, VARIANT, DERIVED, ROOT_SUFFIX } kind = PLAIN;
+};
+
+// Facts about the whole dictionary that the attribute rules consult.
+struct AttributeContext {
+  std::set<std::pair<std::u16string, std::string>> endings;    // form, tag
+  std::set<std::pair<std::u16string, std::string>> particles;  // form, tag
+  std::set<std::u16string> ecBeforeAux;       // ec forms seen before a vx
+  AttributeLists lists;
+};
+
+// Markers (bare, of the ending lexicon) of an ending. Rules:
+//   으-initial (으면, 은, 을, 음, 읍시다)  @유종성 -ㄹ종성: after a closed
+//                                 syllable, never after ㄹ, which drops 으
+//   its 으-less twin (면, 시, 니까)  @무종성, and @ㄹ종성 unless it begins
+//                                 with ㄴ ㅅ ㅂ or 오, before which ㄹ drops
+//   습-initial (습니다)            @유종성 -ㄹ종성
+//   는-, 느-initial (는, 는데)     -ㄹ종성 (사는, not 살는)
+//   는다-initial (는다, 는다고)    also @유종성 -형용사 -선어말어미
+//   ec never seen before vx       보조용언- (itself or its 으-twin)
+// then the hand-kept lists (+지정사 and others) add or remove markers.
+std::vector<std::string> endingMarkers(const std::u16string& form,
+                                       const std::string& tag,
+                                       const AttributeContext& ctx);
+
+// Markers (bare, of the particle lexicon) of a particle. Rules:
+//   이X where X is a particle of the same tag: 이X @유종성, X @무종성
+//   (이나/나, 이랑/랑, 이며/며, 이야/야 ...)
+//   으로X where 로X is a particle of the same tag: 으로X @유종성,
+//   로X @무종성 +ㄹ종성 (로 also follows ㄹ: 물로)
+// then the hand-kept lists (가/이, 는/은, 를/을, 와/과, 보조사- ...).
+std::vector<std::string> particleMarkers(const std::u16string& form,
+                                         const std::string& tag,
+                                         const AttributeContext& ctx);
+
+// The markers of a whole analysis, each prefixed by its lexicon ("eomi:",
+// "josa:", "nnb:", "clue:"): the first morpheme's bits (how the analysis
+// attaches to what precedes), the last morpheme's 보조사-/보조용언- (what may
+// follow it) when they belong to the same lexicon or the first has none,
+// "clue:어미+" on an analysis that ends in the adjective suffix (xsa), whose
+// endings the rules admit only through that clue, and the analysis' extra
+// markers.
+std::vector<std::string> analysisMarkers(const ConvAnalysis& analysis,
+                                         const AttributeContext& ctx);
+
+// One analysis in source-lexicon syntax ("가/vv+~ㄴ/_[eomi:@유종성]").
+std::string formatAnalysis(const ConvAnalysis& analysis,
+                           const std::vector<std::string>& markers);
+
+// Escapes a surface or lexicon for the source lexicon.
+std::string escapeField(const std::string& text);
+
+// --- The converter ------------------------------------------------------------
+
+struct ConvertOptions {
+  bool splitCompounds = false;  // Compound entries as their parts
+};
+
+class LexiconConverter {
+ public:
+  explicit LexiconConverter(const ConvertOptions& options = ConvertOptions());
+
+  AttributeContext& context() { return ctx_; }
+
+  // Feeds one MeCab entry: UTF-8 surface, word cost, feature CSV
+  // (tag,semantic,jongseong,reading,type,first,last,expression).
+  void add(const std::string& surface, int wcost, const std::string& feature);
+
+  // Finishes the derivations and returns the source lexicon: one line per
+  // surface, surfaces sorted, analyses by ascending cost.
+  std::string write();
+
+  // Counters by reason ("kept: ...", "dropped: ...", "derived: ...").
+  const std::map<std::string, size_t>& stats() const { return stats_; }
+  size_t surfaceCount() const { return surfaces_; }
+  size_t analysisCount() const { return analyses_; }
+
+  // The analyses collected for a surface so far (for tests).
+  std::vector<ConvAnalysis> analysesOf(const std::u16string& surface) const;
+
+  // Converts an expression field against its surface; false with a reason
+  // when a morpheme is malformed or carries an unknown tag.
+  static bool convertExpression(const std::u16string& surface,
+                                const std::string& expression,
+                                std::vector<ConvMorpheme>* out,
+                                std::string* reason);
+  // Recomputes the surface flags of morphemes against a surface: spelled
+  // while each form stands literally at the current position.
+  static void assignSpelling(const std::u16string& surface,
+                             std::vector<ConvMorpheme>* morphemes);
+  // MeCab tag to our tag name; empty when the engine has no such tag.
+  static std::string mapTag(const std::string& mecabTag);
+
+ private:
+  void count(const std::string& reason, size_t n = 1) { stats_[reason] += n; }
+  void put(const std::u16string& surface, ConvAnalysis analysis);
+  void noteSequences(const std::vector<ConvMorpheme>& morphemes);
+  void derivePieces(const std::u16string& surface,
+                    const std::vector<ConvMorpheme>& morphemes, int cost);
+  void addRootSuffixes();
+  void addPendingEndings();
+  void addParticleChains();
+
+  // Particles joined to the particles that follow them: those more frequent
+  // than this word cost.
+  static constexpr int PARTICLE_CHAIN_COST = 4000;
+
+  // An ending keyed on the rest of its surface enters the lexicon only when
+  // this many entries attest it.
+  static constexpr size_t MIN_ENDING_ATTESTATIONS = 3;
+  // Plain one-syllable entries with a word cost from here on are dropped.
+  static constexpr int RARE_ONE_SYLLABLE_COST = 7000;
+  struct Pending {
+    ConvAnalysis analysis;
+    size_t attestations = 0;
+  };
+
+  ConvertOptions options_;
+  AttributeContext ctx_;
+  std::map<std::u16string, std::vector<ConvAnalysis>> entries_;
+  std::set<std::u16string> roots_;
+  std::map<std::pair<std::u16string, std::string>, Pending> pending_;
+  std::map<std::string, size_t> stats_;
+  size_t surfaces_ = 0;
+  size_t analyses_ = 0;
+};
+
+// --- The whole run of talmoro-mecab-convert ------------------------------------
+
+struct ConvertJob {
+  std::string dictionary;  // sys.dic, or a directory holding it
+  std::string output;      // the source lexicon to write
+  std::vector<std::string> attributeFiles;   // AttributeLists files
+  std::vector<std::string> supplementFiles;  // source lexicons appended
+  ConvertOptions options;
+  bool progress = true;  // progress and counts on `err`
+};
+
+// Reads the dictionary, the lists and the supplements, converts and writes
+// the output through a temporary file renamed when complete. Every problem
+// is reported on `err`; a bad list or supplement line fails the run.
+// Returns 0 on success, 1 on failure.
+int convertDictionary(const ConvertJob& job, FILE* err);
+
+#endif  // TALMORO_TOOLS_LIB_LEXICON_CONVERT_H_
