@@ -2,7 +2,7 @@
 # Installs the Debian packages that building and testing need, once.
 set -euo pipefail
 
-packages=(cmake g++ make pkg-config libgtest-dev darts)
+packages=(cmake g++ make pkg-config libgtest-dev darts openjdk-17-jdk-headless junit4)
 
 missing=()
 for p in "${packages[@]}"; do
