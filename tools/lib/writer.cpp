@@ -1,0 +1,400 @@
+#include "writer.h"
+
+#include <cctype>
+#include <cmath>
+#include <cstdint>
+#include <cstdio>
+
+namespace {
+
+// Length of the well-formed UTF-8 sequence at p (at most n bytes), with its
+// code point in *cp; 0 when the bytes there are not one.
+size_t decodeUtf8(const unsigned char* p, size_t n, uint32_t* cp) {
+  if (n == 0) return 0;
+  const unsigned char b0 = p[0];
+  if (b0 < 0x80) {
+    *cp = b0;
+    return 1;
+  }
+  size_t length;
+  uint32_t value;
+  uint32_t least;
+  if (b0 >= 0xC2 && b0 <= 0xDF) {
+    length = 2;
+    value = b0 & 0x1F;
+    least = 0x80;
+  } else if (b0 >= 0xE0 && b0 <= 0xEF) {
+    length = 3;
+    value = b0 & 0x0F;
+    least = 0x800;
+  } else if (b0 >= 0xF0 && b0 <= 0xF4) {
+    length = 4;
+    value = b0 & 0x07;
+    least = 0x10000;
+  } else {
+    return 0;
+  }
+  if (n < length) return 0;
+  for (size_t i = 1; i < length; ++i) {
+    if ((p[i] & 0xC0) != 0x80) return 0;
+    value = (value << 6) | (p[i] & 0x3F);
+  }
+  // Overlong forms, surrogates and values past the last code point.
+  if (value < least || (value >= 0xD800 && value <= 0xDFFF) ||
+      value > 0x10FFFF)
+    return 0;
+  *cp = value;
+  return length;
+}
+
+bool isDelimiter(uint32_t cp) {
+  return cp == ' ' || cp == '\t' || cp == '\n' || cp == '\r' || cp > 0xFFFF;
+}
+
+void appendScore(std::string* out, float score) {
+  char buffer[32];
+  std::snprintf(buffer, sizeof buffer, "%.6g", static_cast<double>(score));
+  *out += buffer;
+}
+
+// JSON has no NaN or infinity.
+void appendJsonNumber(std::string* out, float score) {
+  if (std::isfinite(score)) {
+    appendScore(out, score);
+  } else {
+    *out += "null";
+  }
+}
+
+std::string upper(const char* tag) {
+  std::string s(tag != nullptr ? tag : "");
+  for (char& c : s) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+  return s;
+}
+
+const char* orEmpty(const char* text) { return text != nullptr ? text : ""; }
+
+// lex/tag joined by `separator`.
+void appendMorphemes(std::string* out, const Result& r, const char* separator) {
+  for (unsigned long i = 0; i < r.size(); ++i) {
+    const int k = static_cast<int>(i);
+    if (i > 0) *out += separator;
+    *out += orEmpty(r.lexicon(k));
+    *out += '/';
+    *out += orEmpty(r.posTag(k));
+  }
+}
+
+// [{"lexicon":..,"tag":..,"start":..,"end":..},...], offsets moved by `base`.
+void appendJsonMorphemes(std::string* out, const Result& r,
+                         unsigned long base) {
+  *out += '[';
+  for (unsigned long i = 0; i < r.size(); ++i) {
+    const int k = static_cast<int>(i);
+    if (i > 0) *out += ',';
+    *out += "{\"lexicon\":";
+    appendJsonString(out, orEmpty(r.lexicon(k)));
+    *out += ",\"tag\":";
+    appendJsonString(out, orEmpty(r.posTag(k)));
+    *out += ",\"start\":" + std::to_string(r.startOffset(k) + base);
+    *out += ",\"end\":" + std::to_string(r.endOffset(k) + base);
+    *out += '}';
+  }
+  *out += ']';
+}
+
+// One CoNLL-U token line for a word and its analysis.
+void appendConlluToken(std::string* out, size_t index, const char* word,
+                       const Result* r) {
+  std::string lemma;
+  std::string xpos;
+  if (r != nullptr) {
+    for (unsigned long i = 0; i < r->size(); ++i) {
+      const int k = static_cast<int>(i);
+      if (i > 0) {
+        lemma += '+';
+        xpos += '+';
+      }
+      lemma += orEmpty(r->lexicon(k));
+      xpos += upper(r->posTag(k));
+    }
+  }
+  if (lemma.empty()) lemma = "_";
+  if (xpos.empty()) xpos = "_";
+  *out += std::to_string(index);
+  *out += '\t';
+  *out += orEmpty(word);
+  *out += '\t' + lemma + "\t_\t" + xpos + "\t_\t_\t_\t_\t_\n";
+}
+
+// "# sent_id" and "# text =", with the text on one line and as UTF-8.
+void appendConlluHeader(std::string* out, const std::string& line, size_t id) {
+  *out += "# sent_id = " + std::to_string(id) + "\n# text = ";
+  const unsigned char* p = reinterpret_cast<const unsigned char*>(line.data());
+  size_t n = line.size();
+  while (n > 0) {
+    uint32_t cp;
+    const size_t k = decodeUtf8(p, n, &cp);
+    if (k == 0) {
+      *out += "\xEF\xBF\xBD";
+      ++p;
+      --n;
+      continue;
+    }
+    if (cp < 0x20 || cp == 0x7F) {
+      *out += ' ';
+    } else {
+      out->append(reinterpret_cast<const char*>(p), k);
+    }
+    p += k;
+    n -= k;
+  }
+  *out += '\n';
+}
+
+}  // namespace
+
+bool parseOutputFormat(const std::string& name, OutputFormat* format) {
+  if (name == "text") {
+    *format = OutputFormat::kText;
+  } else if (name == "morphs") {
+    *format = OutputFormat::kMorphs;
+  } else if (name == "json") {
+    *format = OutputFormat::kJson;
+  } else if (name == "conllu") {
+    *format = OutputFormat::kConllu;
+  } else {
+    return false;
+  }
+  return true;
+}
+
+bool isValidUtf8(const std::string& text) {
+  const unsigned char* p = reinterpret_cast<const unsigned char*>(text.data());
+  size_t n = text.size();
+  while (n > 0) {
+    uint32_t cp;
+    const size_t k = decodeUtf8(p, n, &cp);
+    if (k == 0 || cp == 0) return false;
+    p += k;
+    n -= k;
+  }
+  return true;
+}
+
+void appendJsonString(std::string* out, const char* text, size_t length) {
+  static const char kHex[] = "0123456789abcdef";
+  *out += '"';
+  const unsigned char* p = reinterpret_cast<const unsigned char*>(text);
+  size_t n = text != nullptr ? length : 0;
+  while (n > 0) {
+    uint32_t cp;
+    const size_t k = decodeUtf8(p, n, &cp);
+    if (k == 0) {
+      *out += "\xEF\xBF\xBD";  // U+FFFD for each byte that is not UTF-8
+      ++p;
+      --n;
+      continue;
+    }
+    switch (cp) {
+      case '"': *out += "\\\""; break;
+      case '\\': *out += "\\\\"; break;
+      case '\b': *out += "\\b"; break;
+      case '\f': *out += "\\f"; break;
+      case '\n': *out += "\\n"; break;
+      case '\r': *out += "\\r"; break;
+      case '\t': *out += "\\t"; break;
+      default:
+        if (cp < 0x20) {
+          *out += "\\u00";
+          *out += kHex[cp >> 4];
+          *out += kHex[cp & 0xF];
+        } else {
+          out->append(reinterpret_cast<const char*>(p), k);
+        }
+    }
+    p += k;
+    n -= k;
+  }
+  *out += '"';
+}
+
+void appendJsonString(std::string* out, const std::string& text) {
+  appendJsonString(out, text.data(), text.size());
+}
+
+std::vector<std::pair<std::string, unsigned long>> splitWords(
+    const std::string& line) {
+  std::vector<std::pair<std::string, unsigned long>> words;
+  const unsigned char* p = reinterpret_cast<const unsigned char*>(line.data());
+  size_t n = line.size();
+  unsigned long unit = 0;
+  std::string word;
+  unsigned long start = 0;
+  while (n > 0) {
+    uint32_t cp;
+    size_t k = decodeUtf8(p, n, &cp);
+    if (k == 0) {  // not expected: callers check first; keep the byte
+      k = 1;
+      cp = p[0];
+    }
+    if (isDelimiter(cp)) {
+      if (!word.empty()) words.emplace_back(word, start);
+      word.clear();
+    } else {
+      if (word.empty()) start = unit;
+      word.append(reinterpret_cast<const char*>(p), k);
+    }
+    ++unit;
+    p += k;
+    n -= k;
+  }
+  if (!word.empty()) words.emplace_back(word, start);
+  return words;
+}
+
+void Writer::writeTagged(const std::string& line, size_t id,
+                         const Sentence& sentence, std::string* out) const {
+  const unsigned long count = sentence.size();
+  switch (format_) {
+    case OutputFormat::kText:
+      for (unsigned long i = 0; i < count; ++i) {
+        const Eojul* e = sentence.get(i);
+        *out += orEmpty(e->eojul());
+        *out += '\t';
+        if (e->result() != nullptr) appendMorphemes(out, *e->result(), "+");
+        *out += '\n';
+      }
+      *out += '\n';
+      break;
+    case OutputFormat::kMorphs: {
+      bool first = true;
+      for (unsigned long i = 0; i < count; ++i) {
+        const Result* r = sentence.get(i)->result();
+        if (r == nullptr || r->size() == 0) continue;
+        if (!first) *out += ' ';
+        first = false;
+        appendMorphemes(out, *r, " ");
+      }
+      *out += '\n';
+      break;
+    }
+    case OutputFormat::kJson:
+      *out += "{\"text\":";
+      appendJsonString(out, line);
+      *out += ",\"eojeols\":[";
+      for (unsigned long i = 0; i < count; ++i) {
+        const Eojul* e = sentence.get(i);
+        if (i > 0) *out += ',';
+        *out += "{\"eojeol\":";
+        appendJsonString(out, orEmpty(e->eojul()));
+        *out += ",\"morphemes\":";
+        if (e->result() != nullptr) {
+          appendJsonMorphemes(out, *e->result(), 0);
+        } else {
+          *out += "[]";
+        }
+        *out += ",\"score\":";
+        appendJsonNumber(out, e->result() != nullptr ? e->result()->score() : 0);
+        *out += '}';
+      }
+      *out += "]}\n";
+      break;
+    case OutputFormat::kConllu:
+      appendConlluHeader(out, line, id);
+      for (unsigned long i = 0; i < count; ++i) {
+        const Eojul* e = sentence.get(i);
+        appendConlluToken(out, i + 1, e->eojul(), e->result());
+      }
+      *out += '\n';
+      break;
+  }
+}
+
+void Writer::writeAnalyzed(const std::string& line, size_t id,
+                           const std::vector<AnalyzedWord>& words,
+                           std::string* out) const {
+  switch (format_) {
+    case OutputFormat::kText:
+      for (const AnalyzedWord& w : words) {
+        for (unsigned long k = 0; k < w.candidate->size(); ++k) {
+          const Result* r = w.candidate->get(k);
+          *out += w.word;
+          *out += '\t' + std::to_string(k + 1) + '\t';
+          appendMorphemes(out, *r, "+");
+          *out += '\t';
+          appendScore(out, r->score());
+          *out += '\n';
+        }
+      }
+      *out += '\n';
+      break;
+    case OutputFormat::kMorphs: {
+      bool first = true;
+      for (const AnalyzedWord& w : words) {
+        const Result* r = w.candidate->get(0);
+        if (r == nullptr || r->size() == 0) continue;
+        if (!first) *out += ' ';
+        first = false;
+        appendMorphemes(out, *r, " ");
+      }
+      *out += '\n';
+      break;
+    }
+    case OutputFormat::kJson:
+      *out += "{\"text\":";
+      appendJsonString(out, line);
+      *out += ",\"eojeols\":[";
+      for (size_t i = 0; i < words.size(); ++i) {
+        const AnalyzedWord& w = words[i];
+        if (i > 0) *out += ',';
+        *out += "{\"eojeol\":";
+        appendJsonString(out, w.word);
+        *out += ",\"candidates\":[";
+        for (unsigned long k = 0; k < w.candidate->size(); ++k) {
+          const Result* r = w.candidate->get(k);
+          if (k > 0) *out += ',';
+          *out += "{\"rank\":" + std::to_string(k + 1) + ",\"morphemes\":";
+          appendJsonMorphemes(out, *r, w.start);
+          *out += ",\"score\":";
+          appendJsonNumber(out, r->score());
+          *out += '}';
+        }
+        *out += "]}";
+      }
+      *out += "]}\n";
+      break;
+    case OutputFormat::kConllu:
+      appendConlluHeader(out, line, id);
+      for (size_t i = 0; i < words.size(); ++i)
+        appendConlluToken(out, i + 1, words[i].word.c_str(),
+                          words[i].candidate->get(0));
+      *out += '\n';
+      break;
+  }
+}
+
+void Writer::writeEmpty(const std::string& line, size_t id, const char* error,
+                        std::string* out) const {
+  switch (format_) {
+    case OutputFormat::kText:
+    case OutputFormat::kMorphs:
+      *out += '\n';
+      break;
+    case OutputFormat::kJson:
+      *out += "{\"text\":";
+      appendJsonString(out, line);
+      *out += ",\"eojeols\":[]";
+      if (error != nullptr) {
+        *out += ",\"error\":";
+        appendJsonString(out, error);
+      }
+      *out += "}\n";
+      break;
+    case OutputFormat::kConllu:
+      appendConlluHeader(out, line, id);
+      if (error != nullptr) *out += std::string("# error = ") + error + "\n";
+      *out += '\n';
+      break;
+  }
+}
