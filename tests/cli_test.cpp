@@ -402,6 +402,32 @@ TEST(WriterTest, SymbolsInMorphemesStayReadable) {
             "2\t1/2\t1/2\t_\tSN\t_\t_\t_\t_\t_\n\n");
 }
 
+TEST(WriterTest, LatinMorphemesKeepTheCaseOfTheLine) {
+  // The analyzer reads lower-cased text; an sl morpheme is written as the
+  // line spells it at its offsets (counted past a code point outside the
+  // BMP, one unit), other tags and mismatching text keep their lexicon.
+  FakeSentence s;
+  s.words_.emplace_back("FAQ는", FakeResult({{"faq", "sl", 2, 5},
+                                              {"는", "jx", 5, 6}},
+                                             1.0f));
+  s.words_.emplace_back("Rim", FakeResult({{"rim", "nng", 7, 10}}, 1.0f));
+  s.words_.emplace_back("TV", FakeResult({{"xy", "sl", 11, 13}}, 1.0f));
+  std::string out;
+  Writer(OutputFormat::kMorphs).writeTagged("\xF0\x9D\x90\x80 FAQ\xEB\x8A\x94 Rim TV", 1,
+                                            s, &out);
+  EXPECT_EQ(out, "FAQ/sl \xEB\x8A\x94/jx rim/nng xy/sl\n");
+  out.clear();
+  Writer(OutputFormat::kConllu).writeTagged("\xF0\x9D\x90\x80 FAQ\xEB\x8A\x94 Rim TV", 1,
+                                            s, &out);
+  EXPECT_NE(out.find("\tFAQ+\xEB\x8A\x94\t"), std::string::npos) << out;
+  // Offsets beyond the line leave the lexicon as it is.
+  FakeSentence far;
+  far.words_.emplace_back("AB", FakeResult({{"ab", "sl", 5, 7}}, 1.0f));
+  out.clear();
+  Writer(OutputFormat::kText).writeTagged("AB", 1, far, &out);
+  EXPECT_EQ(out, "AB\tab/sl\n\n");
+}
+
 TEST(WriterTest, WordsSplitWhereTheTaggerSplits) {
   using Words = std::vector<std::pair<std::string, unsigned long>>;
   EXPECT_EQ(splitWords(" 학교에\t\t사람 \r\nx"),

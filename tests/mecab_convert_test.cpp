@@ -12,6 +12,7 @@
 #include "lexicon_convert.h"
 #include "lexicon_fixture.h"
 #include "mecab_dic.h"
+#include "mecab_model.h"
 #include "result/candidate_impl.h"
 
 namespace {
@@ -227,7 +228,7 @@ TEST(LexiconConvertTest, FiltersEntriesThatHarmTheLattice) {
   EXPECT_TRUE(has(ga, "가/vv"));
   EXPECT_EQ(ga.size(), 3u);  // the variant is still collected, but:
   EXPECT_EQ(stat(c, "dropped: particle followed by a content word"), 1u);
-  EXPECT_EQ(stat(c, "dropped: variant shadowing a plain entry of the same tag"), 1u);
+  EXPECT_EQ(stat(c, "dropped: variant shadowing a plain entry"), 1u);
   EXPECT_EQ(stat(c, "dropped: starts with a particle or ending the surface does not spell"),
             1u);
   EXPECT_EQ(stat(c, "dropped: copula left out of the surface (the +지정사 endings cover it)"),
@@ -246,6 +247,93 @@ TEST(LexiconConvertTest, FiltersEntriesThatHarmTheLattice) {
   again.add("가", 3980, "VV,*,F,가,*,*,*,*");
   again.add("가", 3980, "VV,*,F,가,Inflect,VV,VV,갈/VV/*");
   EXPECT_EQ(again.write(), "가\t가/vv\n");
+}
+
+TEST(LexiconConvertTest, KeepsOneCommonOrProperNounAndNoSpellingVariant) {
+  LexiconConverter c;
+  c.add("전", 3080, "NNG,*,T,전,*,*,*,*");
+  c.add("전", 6673, "NNP,인명,T,전,*,*,*,*");
+  c.add("전", 6547, "NNB,*,T,전,*,*,*,*");
+  c.add("미국", 4929, "NNG,*,T,미국,*,*,*,*");
+  c.add("미국", 1446, "NNP,지명,T,미국,*,*,*,*");
+  c.add("물론", 1397, "NNG,*,T,물론,*,*,*,*");
+  c.add("물론", 9, "MAG,*,T,물론,Inflect,MAG,MAG,몰론/MAG/*");
+  c.add("깨달", 3000, "VV,*,T,깨달,Inflect,VV,VV,깨닫/VV/*");
+  std::string text = c.write();
+  // The cheaper of the two noun readings stays, whichever tag it has; the
+  // bound noun is another class and stays too.
+  EXPECT_NE(text.find("전\t전/nng\t전/nnb[nnb:+의존]\n"), std::string::npos) << text;
+  EXPECT_NE(text.find("미국\t미국/nnp\n"), std::string::npos) << text;
+  EXPECT_EQ(stat(c, "dropped: common or proper noun behind a cheaper one"), 2u);
+  // A spelling variant yields to a plain reading of another tag; a stem
+  // variant with no plain reading stays.
+  EXPECT_NE(text.find("물론\t물론/nng\n"), std::string::npos) << text;
+  EXPECT_NE(text.find("깨달\t~깨닫/vv\n"), std::string::npos) << text;
+  EXPECT_EQ(stat(c, "dropped: variant shadowing a plain entry"), 1u);
+}
+
+// A 3 x 3 matrix of zero costs: context 0 is BOS/EOS.
+MecabMatrix zeroMatrix() {
+  std::string bytes(4 + 2 * 9, '\0');
+  bytes[0] = 3;
+  bytes[2] = 3;
+  MecabMatrix m;
+  std::string message;
+  EXPECT_TRUE(m.loadFromBuffer(bytes, &message)) << message;
+  return m;
+}
+
+TEST(LexiconConvertTest, DropsAdverbsTheSourceCostsReadAsSplits) {
+  MecabMatrix matrix = zeroMatrix();
+  auto feed = [](LexiconConverter* c) {
+    // 있다: the adverb costs more than 있 + 다.
+    c->add("있다", 4000, "MAG,*,F,있다,*,*,*,*", 1, 1);
+    c->add("있", 1000, "VA,*,T,있,*,*,*,*", 2, 2);
+    c->add("다", 1000, "EC,*,F,다,*,*,*,*", 2, 2);
+    // 함께: 함 + 께 costs more than the adverb.
+    c->add("함께", 1000, "MAG,*,F,함께,*,*,*,*", 1, 1);
+    c->add("함", 2000, "NNG,*,T,함,*,*,*,*", 2, 2);
+    c->add("께", 2000, "JKB,*,F,께,*,*,*,*", 2, 2);
+    // 보통: a cheaper single noun is no split; the adverb stays.
+    c->add("보통", 3000, "MAG,*,T,보통,*,*,*,*", 1, 1);
+    c->add("보통", 500, "NNG,*,T,보통,*,*,*,*", 2, 2);
+    // 어때: one token of two morphemes is a split.
+    c->add("어때", 3000, "MAG,*,F,어때,*,*,*,*", 1, 1);
+    c->add("어때", 2000, "VA+EC,*,F,어때,Inflect,VA,EC,어떻/VA/*+어/EC/*", 2, 2);
+    // 하지만: a conjunctive adverb is not checked.
+    c->add("하지만", 3000, "MAJ,*,T,하지만,*,*,*,*", 1, 1);
+    c->add("하", 100, "VV,*,F,하,*,*,*,*", 2, 2);
+    c->add("지만", 100, "EC,*,T,지만,*,*,*,*", 2, 2);
+  };
+  LexiconConverter with;
+  with.setMatrix(&matrix);
+  feed(&with);
+  std::string text = with.write();
+  EXPECT_EQ(text.find("있다/mag"), std::string::npos) << text;
+  EXPECT_EQ(text.find("어때/mag"), std::string::npos) << text;
+  EXPECT_NE(text.find("함께\t함께/mag\n"), std::string::npos) << text;
+  EXPECT_NE(text.find("보통/mag"), std::string::npos) << text;
+  EXPECT_NE(text.find("하지만\t하지만/maj\n"), std::string::npos) << text;
+  EXPECT_EQ(stat(with, "dropped: adverb the source's costs read as a split"), 2u);
+
+  // Connection costs count: a dear 있 -> 다 link makes the adverb cheaper.
+  std::string bytes(4 + 2 * 9, '\0');
+  bytes[0] = 3;
+  bytes[2] = 3;
+  bytes[4 + 2 * (2 + 3 * 2)] = 0x10;  // right 2 followed by left 2: 4112
+  bytes[4 + 2 * (2 + 3 * 2) + 1] = 0x10;
+  MecabMatrix dear;
+  std::string message;
+  ASSERT_TRUE(dear.loadFromBuffer(bytes, &message)) << message;
+  LexiconConverter costly;
+  costly.setMatrix(&dear);
+  feed(&costly);
+  EXPECT_NE(costly.write().find("있다\t있다/mag\n"), std::string::npos);
+
+  // Without a matrix nothing is checked.
+  LexiconConverter without;
+  feed(&without);
+  EXPECT_NE(without.write().find("있다\t있다/mag\n"), std::string::npos);
 }
 
 TEST(LexiconConvertTest, DerivesPiecesThatRebuildContractedWords) {

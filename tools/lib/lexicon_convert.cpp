@@ -3,12 +3,14 @@
 #include <algorithm>
 #include <cctype>
 #include <chrono>
+#include <climits>
 #include <cstring>
 #include <filesystem>
 
 #include "base/text.h"
 #include "knowledge/lexicon_source.h"
 #include "mecab_dic.h"
+#include "mecab_model.h"
 #include "pos/pos.h"
 
 namespace {
@@ -670,7 +672,21 @@ void LexiconConverter::addPendingEndings() {
 }
 
 void LexiconConverter::add(const std::string& surfaceUtf8, int wcost,
-                           const std::string& feature) {
+                           const std::string& feature, int left, int right) {
+  if (left >= 0 && right >= 0) {
+    // Every token, kept or not, takes part in the connection-cost check.
+    size_t comma = feature.find(',');
+    std::string tag = feature.substr(0, comma);
+    Token t;
+    t.left = left;
+    t.right = right;
+    t.cost = wcost;
+    t.morphemes = static_cast<int>(std::count(tag.begin(), tag.end(), '+')) + 1;
+    // Conjunctive adverbs (MAJ) open sentences, which a word standing alone
+    // does not show: 하지만, 따라서 stay.
+    t.adverb = tag == "MAG" && feature.find(",Inflect,") == std::string::npos;
+    tokens_[surfaceUtf8].push_back(t);
+  }
   std::u16string original = utf8ToUnits(surfaceUtf8);
   if (original.empty()) {
     count("dropped: surface not UTF-8 inside the BMP");
@@ -940,7 +956,73 @@ std::vector<ConvAnalysis> LexiconConverter::analysesOf(const std::u16string& s) 
   return it == entries_.end() ? std::vector<ConvAnalysis>() : it->second;
 }
 
+bool LexiconConverter::splitBeatsAdverb(const std::string& surface) const {
+  if (matrix_ == nullptr) return false;
+  const size_t R = matrix_->rightSize(), L = matrix_->leftSize();
+  auto fits = [&](const Token& t) {
+    return t.left >= 0 && t.right >= 0 && static_cast<size_t>(t.right) < R &&
+           static_cast<size_t>(t.left) < L;
+  };
+  // The cheapest adverb reading: BOS, the token, EOS.
+  long adverb = LONG_MAX;
+  auto whole = tokens_.find(surface);
+  if (whole == tokens_.end()) return false;
+  for (const Token& t : whole->second) {
+    if (!t.adverb || !fits(t)) continue;
+    adverb = std::min(adverb, static_cast<long>(matrix_->cost(0, t.left)) + t.cost +
+                                  matrix_->cost(t.right, 0));
+  }
+  if (adverb == LONG_MAX) return false;
+  // Code point boundaries of the surface.
+  std::vector<size_t> at;
+  for (size_t i = 0; i < surface.size(); ++i)
+    if ((static_cast<unsigned char>(surface[i]) & 0xC0) != 0x80) at.push_back(i);
+  at.push_back(surface.size());
+  const size_t n = at.size() - 1;
+  // Best cost of a path from BOS ending in each token that ends at each
+  // boundary; a whole-surface token of one morpheme is left out, so that
+  // every complete path holds two or more morphemes.
+  struct Node {
+    int right;
+    long cost;
+  };
+  std::vector<std::vector<Node>> ending(n + 1);
+  ending[0].push_back(Node{0, 0});
+  for (size_t b = 0; b < n; ++b) {
+    if (ending[b].empty()) continue;
+    for (size_t e = b + 1; e <= n; ++e) {
+      auto it = tokens_.find(surface.substr(at[b], at[e] - at[b]));
+      if (it == tokens_.end()) continue;
+      for (const Token& t : it->second) {
+        if (!fits(t) || (b == 0 && e == n && t.morphemes < 2)) continue;
+        long best = LONG_MAX;
+        for (const Node& p : ending[b])
+          best = std::min(best, p.cost + matrix_->cost(p.right, t.left));
+        ending[e].push_back(Node{t.right, best + t.cost});
+      }
+    }
+  }
+  long split = LONG_MAX;
+  for (const Node& p : ending[n])
+    split = std::min(split, p.cost + matrix_->cost(p.right, 0));
+  return split < adverb;
+}
+
 std::string LexiconConverter::write() {
+  if (matrix_ != nullptr) {
+    for (auto& kv : entries_) {
+      std::vector<ConvAnalysis>& list = kv.second;
+      auto isAdverb = [](const ConvAnalysis& a) {
+        return a.kind == ConvAnalysis::PLAIN && a.morphemes[0].tag == "mag";
+      };
+      if (std::none_of(list.begin(), list.end(), isAdverb)) continue;
+      if (!splitBeatsAdverb(unitsToUtf8(kv.first))) continue;
+      size_t before = list.size();
+      list.erase(std::remove_if(list.begin(), list.end(), isAdverb), list.end());
+      count("dropped: adverb the source's costs read as a split",
+            before - list.size());
+    }
+  }
   addPendingEndings();
   addRootSuffixes();
   addParticleChains();
@@ -957,10 +1039,26 @@ std::string LexiconConverter::write() {
       if (a.kind == ConvAnalysis::PLAIN) plainTags.insert(a.morphemes[0].tag);
     std::set<std::string> seen;
     std::string line;
+    bool haveNoun = false;
     for (const ConvAnalysis& a : list) {
-      if (a.kind == ConvAnalysis::VARIANT && plainTags.count(a.morphemes[0].tag)) {
-        // 물론 read as 몰론, 가 as 갈/vv: a variant must not shadow the word.
-        count("dropped: variant shadowing a plain entry of the same tag");
+      if (a.kind == ConvAnalysis::PLAIN &&
+          (a.morphemes[0].tag == "nng" || a.morphemes[0].tag == "nnp")) {
+        // The tagger gives common and proper nouns one class, so two such
+        // readings of a surface tie and the choice between them would be
+        // arbitrary: the more frequent (cheaper) one stands alone.
+        if (haveNoun) {
+          count("dropped: common or proper noun behind a cheaper one");
+          continue;
+        }
+        haveNoun = true;
+      }
+      if (a.kind == ConvAnalysis::VARIANT &&
+          (plainTags.count(a.morphemes[0].tag) ||
+           (!isStemTag(a.morphemes[0].tag) && !plainTags.empty()))) {
+        // 물론 read as 몰론, 가 as 갈/vv: a variant must not shadow the word;
+        // outside the stems (whose variants are irregular forms, 깨달 of
+        // 깨닫) it is a spelling variant and yields to any plain reading.
+        count("dropped: variant shadowing a plain entry");
         continue;
       }
       std::string text = formatAnalysis(a, analysisMarkers(a, ctx_));
@@ -1045,11 +1143,26 @@ int convertDictionary(const ConvertJob& job, FILE* err) {
   if (job.progress)
     std::fprintf(err, "%s: %u entries, %zu double-array units\n", path.c_str(),
                  dic.header().lexsize, dic.unitCount());
+  // The connection costs beside sys.dic, when there are any.
+  MecabMatrix matrix;
+  std::string matrixPath =
+      std::filesystem::path(path).parent_path().append("matrix.bin").string();
+  if (std::filesystem::exists(matrixPath)) {
+    if (!matrix.load(matrixPath, &message)) {
+      std::fprintf(err, "%s: %s\n", matrixPath.c_str(), message.c_str());
+      return 1;
+    }
+    converter.setMatrix(&matrix);
+  } else if (job.progress) {
+    std::fprintf(err, "%s: none; adverbs are not checked against splits\n",
+                 matrixPath.c_str());
+  }
   size_t seen = 0;
   size_t keys = 0, entries = 0;
   bool walked = dic.forEachEntry(
       [&](const MecabEntry& e) {
-        converter.add(e.surface, e.token.wcost, e.feature);
+        converter.add(e.surface, e.token.wcost, e.feature, e.token.lcAttr,
+                      e.token.rcAttr);
         if (job.progress && ++seen % 100000 == 0)
           std::fprintf(err, "  %zu entries read\n", seen);
       },

@@ -39,8 +39,11 @@
 #include <map>
 #include <set>
 #include <string>
+#include <unordered_map>
 #include <utility>
 #include <vector>
+
+class MecabMatrix;
 
 // --- Small text helpers (16-bit units, BMP only) ---------------------------
 
@@ -156,8 +159,18 @@ class LexiconConverter {
   AttributeContext& context() { return ctx_; }
 
   // Feeds one MeCab entry: UTF-8 surface, word cost, feature CSV
-  // (tag,semantic,jongseong,reading,type,first,last,expression).
-  void add(const std::string& surface, int wcost, const std::string& feature);
+  // (tag,semantic,jongseong,reading,type,first,last,expression) and, when
+  // known, its left and right context ids (for setMatrix).
+  void add(const std::string& surface, int wcost, const std::string& feature,
+           int left = -1, int right = -1);
+
+  // The source dictionary's connection costs. With them, write() drops an
+  // adverb entry (mag) whose surface the source dictionary's own costs read,
+  // standing alone, more cheaply as a chain of two or more morphemes (있다
+  // as 있+다, 어떻게 as 어떻+게, 정치적으로 as 정치+적+으로): the analyzer
+  // lets an adverb remove every analysis that splits its stretch, so such an
+  // entry would hide the reading the word almost always has. Not owned.
+  void setMatrix(const MecabMatrix* matrix) { matrix_ = matrix; }
 
   // Finishes the derivations and returns the source lexicon: one line per
   // surface, surfaces sorted, analyses by ascending cost.
@@ -193,6 +206,9 @@ class LexiconConverter {
   void addRootSuffixes();
   void addPendingEndings();
   void addParticleChains();
+  // True when the tokens read `surface` more cheaply as two or more
+  // morphemes than as its cheapest adverb token.
+  bool splitBeatsAdverb(const std::string& surface) const;
 
   // Particles joined to the particles that follow them: those more frequent
   // than this word cost.
@@ -208,8 +224,17 @@ class LexiconConverter {
     size_t attestations = 0;
   };
 
+  // A source token as the connection-cost check sees it.
+  struct Token {
+    int left, right, cost;
+    int morphemes;  // 1, or the parts of its expression
+    bool adverb;    // a plain MAG or MAJ entry
+  };
+
   ConvertOptions options_;
   AttributeContext ctx_;
+  const MecabMatrix* matrix_ = nullptr;
+  std::unordered_map<std::string, std::vector<Token>> tokens_;  // by surface
   std::map<std::u16string, std::vector<ConvAnalysis>> entries_;
   std::set<std::u16string> roots_;
   std::map<std::pair<std::u16string, std::string>, Pending> pending_;

@@ -4,6 +4,7 @@
 #include <cmath>
 #include <cstdint>
 #include <cstdio>
+#include <cstring>
 
 namespace {
 
@@ -74,12 +75,67 @@ std::string upper(const char* tag) {
 
 const char* orEmpty(const char* text) { return text != nullptr ? text : ""; }
 
+// The code points of a line (valid UTF-8), by offset in 16-bit units as the
+// engine counts them: one unit per code point.
+class LineUnits {
+ public:
+  explicit LineUnits(const std::string& line) : line_(line) {
+    const unsigned char* p = reinterpret_cast<const unsigned char*>(line.data());
+    size_t n = line.size(), at = 0;
+    while (n > 0) {
+      uint32_t cp;
+      size_t k = decodeUtf8(p, n, &cp);
+      if (k == 0) k = 1;
+      starts_.push_back(at);
+      p += k;
+      n -= k;
+      at += k;
+    }
+    starts_.push_back(line.size());
+  }
+  // The UTF-8 text of units [start, end), or false when out of range.
+  bool text(unsigned long start, unsigned long end, std::string* out) const {
+    if (start >= end || end >= starts_.size()) return false;
+    *out = line_.substr(starts_[start], starts_[end] - starts_[start]);
+    return true;
+  }
+
+ private:
+  const std::string& line_;
+  std::vector<size_t> starts_;
+};
+
+bool equalsIgnoringAsciiCase(const std::string& a, const char* b) {
+  if (a.size() != std::strlen(b)) return false;
+  for (size_t i = 0; i < a.size(); ++i)
+    if (std::tolower(static_cast<unsigned char>(a[i])) !=
+        std::tolower(static_cast<unsigned char>(b[i])))
+      return false;
+  return true;
+}
+
+// The lexical form of morpheme k. The analyzer reads lower-cased text, so a
+// Latin morpheme (sl) is written as the line spells it when the line holds
+// the same letters at its offsets (moved by `base`).
+std::string lexiconOf(const Result& r, int k, const LineUnits* units,
+                      unsigned long base) {
+  const char* lexicon = orEmpty(r.lexicon(k));
+  const char* tag = r.posTag(k);
+  std::string original;
+  if (units != nullptr && tag != nullptr && std::strcmp(tag, "sl") == 0 &&
+      units->text(r.startOffset(k) + base, r.endOffset(k) + base, &original) &&
+      equalsIgnoringAsciiCase(original, lexicon))
+    return original;
+  return lexicon;
+}
+
 // lex/tag joined by `separator`.
-void appendMorphemes(std::string* out, const Result& r, const char* separator) {
+void appendMorphemes(std::string* out, const Result& r, const char* separator,
+                     const LineUnits* units, unsigned long base) {
   for (unsigned long i = 0; i < r.size(); ++i) {
     const int k = static_cast<int>(i);
     if (i > 0) *out += separator;
-    *out += orEmpty(r.lexicon(k));
+    *out += lexiconOf(r, k, units, base);
     *out += '/';
     *out += orEmpty(r.posTag(k));
   }
@@ -87,13 +143,13 @@ void appendMorphemes(std::string* out, const Result& r, const char* separator) {
 
 // [{"lexicon":..,"tag":..,"start":..,"end":..},...], offsets moved by `base`.
 void appendJsonMorphemes(std::string* out, const Result& r,
-                         unsigned long base) {
+                         const LineUnits* units, unsigned long base) {
   *out += '[';
   for (unsigned long i = 0; i < r.size(); ++i) {
     const int k = static_cast<int>(i);
     if (i > 0) *out += ',';
     *out += "{\"lexicon\":";
-    appendJsonString(out, orEmpty(r.lexicon(k)));
+    appendJsonString(out, lexiconOf(r, k, units, base));
     *out += ",\"tag\":";
     appendJsonString(out, orEmpty(r.posTag(k)));
     *out += ",\"start\":" + std::to_string(r.startOffset(k) + base);
@@ -105,7 +161,8 @@ void appendJsonMorphemes(std::string* out, const Result& r,
 
 // One CoNLL-U token line for a word and its analysis.
 void appendConlluToken(std::string* out, size_t index, const char* word,
-                       const Result* r) {
+                       const Result* r, const LineUnits* units,
+                       unsigned long base) {
   std::string lemma;
   std::string xpos;
   if (r != nullptr) {
@@ -115,7 +172,7 @@ void appendConlluToken(std::string* out, size_t index, const char* word,
         lemma += '+';
         xpos += '+';
       }
-      lemma += orEmpty(r->lexicon(k));
+      lemma += lexiconOf(*r, k, units, base);
       xpos += upper(r->posTag(k));
     }
   }
@@ -256,13 +313,14 @@ std::vector<std::pair<std::string, unsigned long>> splitWords(
 void Writer::writeTagged(const std::string& line, size_t id,
                          const Sentence& sentence, std::string* out) const {
   const unsigned long count = sentence.size();
+  const LineUnits units(line);
   switch (format_) {
     case OutputFormat::kText:
       for (unsigned long i = 0; i < count; ++i) {
         const Eojul* e = sentence.get(i);
         *out += orEmpty(e->eojul());
         *out += '\t';
-        if (e->result() != nullptr) appendMorphemes(out, *e->result(), "+");
+        if (e->result() != nullptr) appendMorphemes(out, *e->result(), "+", &units, 0);
         *out += '\n';
       }
       *out += '\n';
@@ -274,7 +332,7 @@ void Writer::writeTagged(const std::string& line, size_t id,
         if (r == nullptr || r->size() == 0) continue;
         if (!first) *out += ' ';
         first = false;
-        appendMorphemes(out, *r, " ");
+        appendMorphemes(out, *r, " ", &units, 0);
       }
       *out += '\n';
       break;
@@ -290,7 +348,7 @@ void Writer::writeTagged(const std::string& line, size_t id,
         appendJsonString(out, orEmpty(e->eojul()));
         *out += ",\"morphemes\":";
         if (e->result() != nullptr) {
-          appendJsonMorphemes(out, *e->result(), 0);
+          appendJsonMorphemes(out, *e->result(), &units, 0);
         } else {
           *out += "[]";
         }
@@ -304,7 +362,7 @@ void Writer::writeTagged(const std::string& line, size_t id,
       appendConlluHeader(out, line, id);
       for (unsigned long i = 0; i < count; ++i) {
         const Eojul* e = sentence.get(i);
-        appendConlluToken(out, i + 1, e->eojul(), e->result());
+        appendConlluToken(out, i + 1, e->eojul(), e->result(), &units, 0);
       }
       *out += '\n';
       break;
@@ -314,6 +372,7 @@ void Writer::writeTagged(const std::string& line, size_t id,
 void Writer::writeAnalyzed(const std::string& line, size_t id,
                            const std::vector<AnalyzedWord>& words,
                            std::string* out) const {
+  const LineUnits units(line);
   switch (format_) {
     case OutputFormat::kText:
       for (const AnalyzedWord& w : words) {
@@ -321,7 +380,7 @@ void Writer::writeAnalyzed(const std::string& line, size_t id,
           const Result* r = w.candidate->get(k);
           *out += w.word;
           *out += '\t' + std::to_string(k + 1) + '\t';
-          appendMorphemes(out, *r, "+");
+          appendMorphemes(out, *r, "+", &units, w.start);
           *out += '\t';
           appendScore(out, r->score());
           *out += '\n';
@@ -336,7 +395,7 @@ void Writer::writeAnalyzed(const std::string& line, size_t id,
         if (r == nullptr || r->size() == 0) continue;
         if (!first) *out += ' ';
         first = false;
-        appendMorphemes(out, *r, " ");
+        appendMorphemes(out, *r, " ", &units, w.start);
       }
       *out += '\n';
       break;
@@ -355,7 +414,7 @@ void Writer::writeAnalyzed(const std::string& line, size_t id,
           const Result* r = w.candidate->get(k);
           if (k > 0) *out += ',';
           *out += "{\"rank\":" + std::to_string(k + 1) + ",\"morphemes\":";
-          appendJsonMorphemes(out, *r, w.start);
+          appendJsonMorphemes(out, *r, &units, w.start);
           *out += ",\"score\":";
           appendJsonNumber(out, r->score());
           *out += '}';
@@ -368,7 +427,7 @@ void Writer::writeAnalyzed(const std::string& line, size_t id,
       appendConlluHeader(out, line, id);
       for (size_t i = 0; i < words.size(); ++i)
         appendConlluToken(out, i + 1, words[i].word.c_str(),
-                          words[i].candidate->get(0));
+                          words[i].candidate->get(0), &units, words[i].start);
       *out += '\n';
       break;
   }
