@@ -4,8 +4,11 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <limits>
 #include <new>
+#include <utility>
 
+#include "base/revision.h"
 #include "base/text.h"
 
 namespace {
@@ -25,7 +28,13 @@ float ratio(int n, int d, int fallback) {
   return static_cast<float>(n) / static_cast<float>(d);
 }
 
-double ln(float r) { return std::log(static_cast<double>(r)); }
+// The natural logarithm of a ratio, taken in double precision; the macOS
+// revision takes it in single precision, which changes the last bits of a
+// score.
+double ln(float r) {
+  if constexpr (revision::SINGLE_PRECISION_LOG) return std::log(r);
+  return std::log(static_cast<double>(r));
+}
 
 // A result that holds no morpheme (the analyzer never makes one) enters the
 // keys as an empty unit.
@@ -43,14 +52,12 @@ ModelUnit lastUnit(const ResultImpl* r) {
   return morphemeUnit(r->lexicon(t), r->pos(t));
 }
 
-void setLex(std::string* key, const ModelUnit& u) {
-  key->clear();
-  appendLexicalKey(key, u);
-}
-
-void setTag(std::string* key, const ModelUnit& u) {
-  key->clear();
-  appendTagKey(key, u);
+// The keys of a unit.
+void writeKeys(const ModelUnit& u, std::string* lex, std::string* tag) {
+  lex->clear();
+  appendLexicalKey(lex, u);
+  tag->clear();
+  appendTagKey(tag, u);
 }
 
 // left ":" right into pair.
@@ -192,10 +199,73 @@ const ModelImpl* TaggerImpl::usableModel() const {
   return model;
 }
 
+float TaggerImpl::morphemeStep(const ModelImpl* model, const UnitKeys& p,
+                               const UnitKeys& c) {
+  const int bom = model->getMorphemeTransitionBOM();
+  const float lexical = ratio(
+      model->getMorphemeTransition(joinPair(&pair_, p.lex, c.lex)),
+      model->getMorphemeTransition(p.lex.c_str()), bom);
+  const float tagged = ratio(
+      model->getMorphemeTransition(joinPair(&pair_, p.tag, c.tag)),
+      model->getMorphemeTransition(p.tag.c_str()), bom);
+  return static_cast<float>(-ln(lexical) - ln(tagged));
+}
+
+float TaggerImpl::eojulTransition(const ModelImpl* model, const UnitKeys& u,
+                                  const UnitKeys& c) {
+  const int boe = model->getEojulTransitionBOE();
+  const float lexical =
+      ratio(model->getEojulTransition(joinPair(&pair_, u.lex, c.lex)),
+            model->getEojulTransition(u.lex.c_str()), boe);
+  const float mixed =
+      ratio(model->getEojulTransition(joinPair(&pair_, u.tag, c.lex)),
+            model->getEojulTransition(u.tag.c_str()), boe);
+  const float tagged =
+      ratio(model->getEojulTransition(joinPair(&pair_, u.tag, c.tag)),
+            model->getEojulTransition(u.tag.c_str()), boe);
+  return static_cast<float>(-ln(lexical) - 0.5 * ln(mixed) - ln(tagged));
+}
+
+float TaggerImpl::endCost(const ModelImpl* model, const UnitKeys& z) {
+  const int boe = model->getEojulTransitionBOE();
+  const std::string eoe(END_OF_EOJUL);
+  const float lexical =
+      ratio(model->getEojulTransition(joinPair(&pair_, z.lex, eoe)),
+            model->getEojulTransition(z.lex.c_str()), boe);
+  const float tagged =
+      ratio(model->getEojulTransition(joinPair(&pair_, z.tag, eoe)),
+            model->getEojulTransition(z.tag.c_str()), boe);
+  return static_cast<float>(-ln(lexical) - ln(tagged));
+}
+
+void TaggerImpl::collectUnits(const CandidateImpl* candidate,
+                              ColumnUnits* units) {
+  units->first.clear();
+  units->last.clear();
+  units->firstOf.clear();
+  units->lastOf.clear();
+  UnitKeys keys;
+  // The index of keys among the distinct units, appended when new (the tag
+  // key follows from the lexical key).
+  auto indexOf = [&keys](std::vector<UnitKeys>* distinct) {
+    for (size_t k = 0; k < distinct->size(); ++k)
+      if ((*distinct)[k].lex == keys.lex) return static_cast<unsigned>(k);
+    distinct->push_back(keys);
+    return static_cast<unsigned>(distinct->size() - 1);
+  };
+  for (const CandidateImpl::ResultList::Node* row = candidate->results().head();
+       row != nullptr; row = row->next) {
+    writeKeys(firstUnit(row->element), &keys.lex, &keys.tag);
+    units->firstOf.push_back(indexOf(&units->first));
+    writeKeys(lastUnit(row->element), &keys.lex, &keys.tag);
+    units->lastOf.push_back(indexOf(&units->last));
+  }
+}
+
 void TaggerImpl::computeMorphemeTransition() {
   const ModelImpl* model = usableModel();
   if (model == nullptr) return;
-  const int bom = model->getMorphemeTransitionBOM();
+  stepCosts_.clear();
   unsigned long i = 0;
   for (CandidateList::Node* column = candidates_.head();
        column != nullptr && i < node_.count(); column = column->next, ++i) {
@@ -205,25 +275,23 @@ void TaggerImpl::computeMorphemeTransition() {
          row != nullptr && j < node_.width(); row = row->next, ++j) {
       const ResultImpl* r = row->element;
       const unsigned long k = r->size();
-      ModelUnit p = pseudoUnit(BEGIN_OF_MORPHEME);
+      writeKeys(pseudoUnit(BEGIN_OF_MORPHEME), &left_.lex, &left_.tag);
       float s = 0.0f;
       for (unsigned long t = 0; t <= k; ++t) {
         const ModelUnit c =
             t < k ? morphemeUnit(r->lexicon(static_cast<int>(t)),
                                  r->pos(static_cast<int>(t)))
                   : pseudoUnit(END_OF_MORPHEME);
-        setLex(&leftLex_, p);
-        setLex(&rightLex_, c);
-        const float lexical = ratio(
-            model->getMorphemeTransition(joinPair(&pair_, leftLex_, rightLex_)),
-            model->getMorphemeTransition(leftLex_.c_str()), bom);
-        setTag(&leftTag_, p);
-        setTag(&rightTag_, c);
-        const float tagged = ratio(
-            model->getMorphemeTransition(joinPair(&pair_, leftTag_, rightTag_)),
-            model->getMorphemeTransition(leftTag_.c_str()), bom);
-        s += static_cast<float>(-ln(lexical) - ln(tagged));
-        p = c;
+        writeKeys(c, &right_.lex, &right_.tag);
+        stepKey_.assign(left_.lex);
+        stepKey_.push_back('\0');
+        stepKey_.append(right_.lex);
+        auto known = stepCosts_.find(stepKey_);
+        if (known == stepCosts_.end())
+          known = stepCosts_.emplace(stepKey_, morphemeStep(model, left_, right_))
+                      .first;
+        s += known->second;
+        std::swap(left_, right_);
       }
       node_.setProbability(i, j, s);
     }
@@ -249,12 +317,10 @@ TagChoice TaggerImpl::probability(const ModelImpl* model,
                                   bool last) {
   const ResultImpl* r = current->at(j);
   if (r == nullptr) return TagChoice{0, NO_PATH_SCORE};
-  const int boe = model->getEojulTransitionBOE();
   const float p = node_.getProbability(i, j);
 
-  const ModelUnit c = firstUnit(r);
-  setLex(&rightLex_, c);
-  setTag(&rightTag_, c);
+  UnitKeys c;
+  writeKeys(firstUnit(r), &c.lex, &c.tag);
 
   float bound = PATH_BOUND;
   TagChoice best{0, NO_PATH_SCORE};
@@ -263,31 +329,18 @@ TagChoice TaggerImpl::probability(const ModelImpl* model,
       i == 0 ? 1 : (previous != nullptr ? previous->size() : 0);
   const CandidateImpl::ResultList::Node* row =
       i == 0 || previous == nullptr ? nullptr : previous->results().head();
+  UnitKeys u;
   for (unsigned long k = 0; k < predecessors; ++k) {
-    ModelUnit u;
     float score;
     if (i == 0) {
-      u = pseudoUnit(BEGIN_OF_EOJUL);
+      writeKeys(pseudoUnit(BEGIN_OF_EOJUL), &u.lex, &u.tag);
       score = 0.0f;
     } else {
-      u = lastUnit(row->element);
+      writeKeys(lastUnit(row->element), &u.lex, &u.tag);
       score = node_.getScore(i - 1, k);
       row = row->next;
     }
-    setLex(&leftLex_, u);
-    setTag(&leftTag_, u);
-    const float lexical = ratio(
-        model->getEojulTransition(joinPair(&pair_, leftLex_, rightLex_)),
-        model->getEojulTransition(leftLex_.c_str()), boe);
-    const float mixed = ratio(
-        model->getEojulTransition(joinPair(&pair_, leftTag_, rightLex_)),
-        model->getEojulTransition(leftTag_.c_str()), boe);
-    const float tagged = ratio(
-        model->getEojulTransition(joinPair(&pair_, leftTag_, rightTag_)),
-        model->getEojulTransition(leftTag_.c_str()), boe);
-    const float transition =
-        static_cast<float>(-ln(lexical) - 0.5 * ln(mixed) - ln(tagged));
-    const float total = (score + p) + transition;
+    const float total = (score + p) + eojulTransition(model, u, c);
     if (bound > total) {
       bound = total;
       best.score = total;
@@ -296,17 +349,9 @@ TagChoice TaggerImpl::probability(const ModelImpl* model,
   }
 
   if (last) {
-    const ModelUnit z = lastUnit(r);
-    setLex(&leftLex_, z);
-    setTag(&leftTag_, z);
-    const std::string eoe(END_OF_EOJUL);
-    const float lexical = ratio(
-        model->getEojulTransition(joinPair(&pair_, leftLex_, eoe)),
-        model->getEojulTransition(leftLex_.c_str()), boe);
-    const float tagged = ratio(
-        model->getEojulTransition(joinPair(&pair_, leftTag_, eoe)),
-        model->getEojulTransition(leftTag_.c_str()), boe);
-    best.score += static_cast<float>(-ln(lexical) - ln(tagged));
+    UnitKeys z;
+    writeKeys(lastUnit(r), &z.lex, &z.tag);
+    best.score += endCost(model, z);
   }
   return best;
 }
@@ -335,24 +380,59 @@ int TaggerImpl::tagging(SentenceImpl* sentence) {
   const unsigned long n = candidates_.size();
   if (n == 0) return 0;
 
+  // The same search as probability(i, j, last) cell by cell, with every
+  // cost term computed once per distinct pair of units of two columns.
   float finalScore = NO_PATH_SCORE;
   unsigned long finalIndex = 0;
-  const CandidateImpl* previous = nullptr;
+  const float UNKNOWN = std::numeric_limits<float>::quiet_NaN();
+  ColumnUnits* before = &columnUnits_[0];
+  ColumnUnits* units = &columnUnits_[1];
+  // Column 0's predecessor: BOE with score 0.
+  before->last.assign(1, UnitKeys());
+  writeKeys(pseudoUnit(BEGIN_OF_EOJUL), &before->last[0].lex,
+            &before->last[0].tag);
+  before->lastOf.assign(1, 0);
   unsigned long i = 0;
   for (CandidateList::Node* column = candidates_.head(); column != nullptr;
        column = column->next, ++i) {
     const CandidateImpl* current = column->element;
     const bool last = i == n - 1;
     const unsigned long rows = current->size();
+    const unsigned long predecessors = before->lastOf.size();
+    collectUnits(current, units);
+    const size_t firsts = units->first.size();
+    transitions_.assign(before->last.size() * firsts, UNKNOWN);
+    if (last) endCosts_.assign(units->last.size(), UNKNOWN);
     for (unsigned long j = 0; j < rows; ++j) {
-      const TagChoice choice = probability(model, previous, current, i, j, last);
-      node_.setEdge(i, j, static_cast<int>(choice.index), choice.score);
+      const float p = node_.getProbability(i, j);
+      const unsigned b = units->firstOf[j];
+      float bound = PATH_BOUND;
+      TagChoice best{0, NO_PATH_SCORE};
+      for (unsigned long k = 0; k < predecessors; ++k) {
+        const unsigned a = before->lastOf[k];
+        float& transition = transitions_[a * firsts + b];
+        if (std::isnan(transition))
+          transition = eojulTransition(model, before->last[a], units->first[b]);
+        const float score = i == 0 ? 0.0f : node_.getScore(i - 1, k);
+        const float total = (score + p) + transition;
+        if (bound > total) {
+          bound = total;
+          best.score = total;
+          best.index = static_cast<unsigned int>(k);
+        }
+      }
+      if (last) {
+        float& end = endCosts_[units->lastOf[j]];
+        if (std::isnan(end)) end = endCost(model, units->last[units->lastOf[j]]);
+        best.score += end;
+      }
+      node_.setEdge(i, j, static_cast<int>(best.index), best.score);
       if (last && finalScore > node_.getScore(i, j)) {
         finalScore = node_.getScore(i, j);
         finalIndex = j;
       }
     }
-    previous = current;
+    std::swap(before, units);
   }
 
   // Back-trace from the cheapest cell of the last column.

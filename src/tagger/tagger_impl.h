@@ -32,6 +32,8 @@
 #define TALMORO_TAGGER_TAGGER_IMPL_H_
 
 #include <string>
+#include <unordered_map>
+#include <vector>
 
 #include "analyzer/analyzer_impl.h"
 #include "api/talmoro.h"
@@ -104,6 +106,20 @@ class TaggerImpl : public Tagger {
   const Model* model() const { return model_; }
 
  private:
+  // The lexical and the tag key of one unit.
+  struct UnitKeys {
+    std::string lex;
+    std::string tag;
+  };
+  // The first and the last units of the results of one column, each
+  // distinct unit once; result j's are first[firstOf[j]] and last[lastOf[j]].
+  struct ColumnUnits {
+    std::vector<UnitKeys> first;
+    std::vector<UnitKeys> last;
+    std::vector<unsigned> firstOf;
+    std::vector<unsigned> lastOf;
+  };
+
   // The model when it can drive the search; null otherwise.
   const ModelImpl* usableModel() const;
   // probability() with the candidates of columns i - 1 (null for i = 0)
@@ -114,16 +130,36 @@ class TaggerImpl : public Tagger {
   // Moves result 0 of every candidate into the sentence.
   void chooseFirstResults(SentenceImpl* sentence);
 
+  // The cost terms of the search, each a function of its units alone, so
+  // that a sentence computes each one once per distinct pair of units:
+  // the step p -> c inside an eojeol, the transition from u (last unit of
+  // an eojeol) to c (first unit of the next), and the end cost after z.
+  float morphemeStep(const ModelImpl* model, const UnitKeys& p,
+                     const UnitKeys& c);
+  float eojulTransition(const ModelImpl* model, const UnitKeys& u,
+                        const UnitKeys& c);
+  float endCost(const ModelImpl* model, const UnitKeys& z);
+  // Fills units with the first and last units of the candidate's results.
+  static void collectUnits(const CandidateImpl* candidate, ColumnUnits* units);
+
   const Model* model_;
   AnalyzerImpl analyzer_;
   CandidateList candidates_;
   TagNode node_;
-  // Key storage reused across look-ups: a pair key and four unit keys.
+  // Storage reused across look-ups and sentences: a pair key, the units
+  // of a step, the units of two neighbouring columns.
   std::string pair_;
-  std::string leftLex_;
-  std::string leftTag_;
-  std::string rightLex_;
-  std::string rightTag_;
+  UnitKeys left_;
+  UnitKeys right_;
+  ColumnUnits columnUnits_[2];
+  // Costs of the sentence being tagged: morpheme steps by the lexical keys
+  // of their two units (joined by a zero byte, which no key holds), and
+  // the transitions and end costs of the current column, NaN until
+  // computed.
+  std::unordered_map<std::string, float> stepCosts_;
+  std::string stepKey_;
+  std::vector<float> transitions_;
+  std::vector<float> endCosts_;
 };
 
 #endif  // TALMORO_TAGGER_TAGGER_IMPL_H_
