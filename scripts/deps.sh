@@ -2,7 +2,8 @@
 # Installs the Debian packages that building and testing need, once.
 set -euo pipefail
 
-packages=(cmake g++ make pkg-config libgtest-dev darts openjdk-17-jdk-headless junit4)
+packages=(cmake g++ make pkg-config python3 libgtest-dev darts openjdk-17-jdk-headless junit4
+  clang libclang-rt-14-dev valgrind g++-mingw-w64-x86-64)
 
 missing=()
 for p in "${packages[@]}"; do

@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "base/revision.h"
 #include "base/text.h"
 #include "knowledge/knowledge_impl.h"
 #include "knowledge/lexicon_source.h"
@@ -525,6 +526,37 @@ TEST(AnalyzerLattice, StrictModeSkipsTheRelaxedPass) {
   EXPECT_FALSE(anyMentions(strict, "먹/vv"));
   full->setStrictAnalysis(false);
   EXPECT_TRUE(contains(analyze(full, "책먹다"), "책/nng(0,1)+먹/vv(1,2)+다/ef(2,3)"));
+  Analyzer::destroyObject(full);
+}
+
+// Where the revisions part: when pruning removes every analysis the lattice
+// gave, the engine's own driver guesses unknown nouns and analyses again;
+// the other revisions (macOS, reduced) go on to decomposition with nothing
+// left, so the word gets the fallback result.
+TEST(AnalyzerLattice, EverythingPrunedByRevision) {
+  std::unique_ptr<KnowledgeImpl> dic = compileDictionary(
+      "한\t한/mm\n"
+      "곳\t곳/nnb[@단위]\n"
+      "에\t에/jkb\n");
+  AnalyzerImpl a(dic.get());
+  // The only path: 곳 does not follow the determiner 한 by the one-syllable
+  // table, so pruning removes it even alone.
+  EXPECT_EQ(std::vector<std::string>{"한/mm(0,1)+곳/nnb(1,2)+에/jkb(2,3)"},
+            latticePass(a, "한곳에"));
+
+  Analyzer* full = Analyzer::createObject(dic.get());
+  Candidate* c = Candidate::createObject();
+  ASSERT_NE(0u, full->process("한곳에", c));
+  const std::vector<std::string> all = describeAll(c);
+  if constexpr (revision::DECOMPOSE_AFTER_PRUNING_EMPTIED) {
+    EXPECT_EQ(std::vector<std::string>{"한곳에/nf(0,3)"}, all);
+    EXPECT_EQ(0.0f, c->get(0)->score());  // the fallback keeps score 0
+  } else {
+    EXPECT_EQ(2u, all.size());
+    EXPECT_TRUE(contains(all, "한곳/nf(0,2)+에/jkb(2,3)"));
+    EXPECT_TRUE(contains(all, "한곳에/nf(0,3)"));
+  }
+  Candidate::destroyObject(c);
   Analyzer::destroyObject(full);
 }
 

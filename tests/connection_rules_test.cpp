@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "base/membuf.h"
+#include "base/revision.h"
 #include "knowledge/inter_result.h"
 #include "pos/attribute_bits.h"
 #include "pos/pos.h"
@@ -154,9 +155,23 @@ TEST_F(ConnectionRulesTest, NounFollowsNominalsAndAdnominalEndings) {
   // A bare-letter adnominal ending only in the relaxed pass.
   EXPECT_FALSE(first(word(NNG, u"학교"), word(ETM, u"ㄴ")));
   EXPECT_TRUE(second(word(NNG, u"학교"), word(ETM, u"ㄴ")));
-  // An adnominal ending fused with its bound noun takes no further noun.
-  EXPECT_TRUE(neither(word(NNG, u"학교"), node({{ETM, u"ㄹ"}, {NNB, u"수"}})));
   EXPECT_TRUE(both(word(NNG, u"학교"), word(NNB, u"수")));
+}
+
+// Where the revisions part: the engine's own rules refuse a noun after a
+// record that runs from an adnominal ending into its bound noun (-ㄹ 수);
+// the earlier rules (macOS, reduced) lack that rule.
+TEST_F(ConnectionRulesTest, NounAfterAdnominalBoundNounByRevision) {
+  const InterResult& noun = word(NNG, u"학교");
+  const InterResult& fused = node({{ETM, u"ㄹ"}, {NNB, u"수"}});
+  if constexpr (revision::EARLIER_CONNECTION_RULES) {
+    EXPECT_TRUE(both(noun, fused));
+  } else {
+    EXPECT_TRUE(neither(noun, fused));
+  }
+  // A record that only ends in a bound noun is no such record.
+  EXPECT_TRUE(both(noun, node({{NNG, u"학교"}, {NNB, u"수"}})));
+  EXPECT_TRUE(both(noun, node({{NNB, u"수"}, {ETM, u"ㄹ"}, {NNB, u"수"}})));
 }
 
 TEST_F(ConnectionRulesTest, NounAfterDeterminerOrPrefix) {
@@ -313,13 +328,29 @@ TEST_F(ConnectionRulesTest, ParticleFormFitsTheFinalConsonant) {
   EXPECT_TRUE(
       neither(marked(JKO, u"를", JOSA_AFTER_OPEN_SYLLABLE), word(NNG, u"물")));
 
-  // The covered text decides, not the dictionary form.
-  const InterResult& contracted = node({{NNG, u"그대"}}, 0, 0, u"그댄");
-  EXPECT_TRUE(both(closedForm, contracted));
-  EXPECT_TRUE(
-      neither(marked(JKS, u"가", JOSA_AFTER_OPEN_SYLLABLE), contracted));
   // No final-consonant check after an ending.
   EXPECT_TRUE(both(closedForm, word(ETN, u"기")));
+}
+
+// Where the revisions part: in the engine's own rules the text a noun covers
+// decides a particle's form; in the earlier rules (macOS, reduced) its
+// dictionary form, so a noun that swallowed a final consonant (그댄 for 그대)
+// takes the particles of an open syllable.
+TEST_F(ConnectionRulesTest, ParticleFinalConsonantUnitByRevision) {
+  const InterResult& closedForm =
+      marked(JKO, u"을", JOSA_AFTER_CLOSED_SYLLABLE);
+  const InterResult& openForm = marked(JKS, u"가", JOSA_AFTER_OPEN_SYLLABLE);
+  const InterResult& contracted = node({{NNG, u"그대"}}, 0, 0, u"그댄");
+  if constexpr (revision::EARLIER_CONNECTION_RULES) {
+    EXPECT_TRUE(neither(closedForm, contracted));
+    EXPECT_TRUE(both(openForm, contracted));
+  } else {
+    EXPECT_TRUE(both(closedForm, contracted));
+    EXPECT_TRUE(neither(openForm, contracted));
+  }
+  // Where text and form agree, both revisions agree.
+  EXPECT_TRUE(both(openForm, word(NNG, u"그대")));
+  EXPECT_TRUE(neither(closedForm, word(NNG, u"그대")));
 }
 
 TEST_F(ConnectionRulesTest, CaseParticleFollowsNominals) {
@@ -495,8 +526,6 @@ TEST_F(ConnectionRulesTest, Affixes) {
   EXPECT_TRUE(both(plural, word(SN, u"3")));
   EXPECT_TRUE(neither(plural, word(SH, u"漢")));
   EXPECT_TRUE(neither(plural, word(VV, u"먹")));
-  EXPECT_TRUE(neither(plural, word(NP, u"우리")));
-  EXPECT_TRUE(neither(plural, word(NNP, u"서울")));
 
   const InterResult& verbSuffix = word(XSV, u"하");
   EXPECT_TRUE(both(verbSuffix, word(NNG, u"공부")));
@@ -508,8 +537,24 @@ TEST_F(ConnectionRulesTest, Affixes) {
   const InterResult& adjectiveSuffix = word(XSA, u"스럽");
   EXPECT_TRUE(both(adjectiveSuffix, word(NNG, u"사랑")));
   EXPECT_TRUE(neither(adjectiveSuffix, word(XSN, u"적")));
-  EXPECT_TRUE(neither(adjectiveSuffix, word(NP, u"우리")));
-  EXPECT_TRUE(neither(adjectiveSuffix, word(NNP, u"서울")));
+}
+
+// Where the revisions part: a pronoun or proper noun takes no noun suffix and
+// no adjective suffix, except in the reduced revision; the verb suffix
+// refuses them in every revision.
+TEST_F(ConnectionRulesTest, SuffixAfterPronounByRevision) {
+  const InterResult& plural = word(XSN, u"들");
+  const InterResult& adjectiveSuffix = word(XSA, u"스럽");
+  for (const InterResult* noun : {&word(NP, u"우리"), &word(NNP, u"서울")}) {
+    if constexpr (revision::SUFFIX_AFTER_PRONOUN) {
+      EXPECT_TRUE(both(plural, *noun));
+      EXPECT_TRUE(both(adjectiveSuffix, *noun));
+    } else {
+      EXPECT_TRUE(neither(plural, *noun));
+      EXPECT_TRUE(neither(adjectiveSuffix, *noun));
+    }
+    EXPECT_TRUE(neither(word(XSV, u"하"), *noun));
+  }
 }
 
 // Groups 12 to 14 ------------------------------------------------------------

@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <cstdlib>
 #include <fstream>
@@ -42,7 +43,8 @@ std::vector<std::string> extract(const std::string& root, const std::string& ext
 }
 
 std::string makeTree(const std::string& name) {
-  const std::string root = ::testing::TempDir() + "/" + name;
+  // The process id keeps concurrent runs of the test programs apart.
+  const std::string root = ::testing::TempDir() + "/" + name + "." + std::to_string(getpid());
   std::system(("rm -rf '" + root + "'").c_str());
   mkdir(root.c_str(), 0777);
   mkdir((root + "/html").c_str(), 0777);

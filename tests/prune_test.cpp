@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "analyzer/analyzer_impl.h"
+#include "base/revision.h"
 #include "pos/pos.h"
 #include "result/candidate_impl.h"
 #include "result/result_impl.h"
@@ -60,6 +61,13 @@ class PruneTest : public ::testing::Test {
 };
 
 typedef std::vector<std::string> Survivors;
+
+// The build's expectation: the survivors of the engine's own rule set, or of
+// the reduced one (stage 2 alone, without rules 10, 14 and 15).
+constexpr bool REDUCED = revision::REDUCED_PRUNING;
+Survivors expected(Survivors full, Survivors reduced) {
+  return REDUCED ? reduced : full;
+}
 
 int rowCount(const WORD_TO_WORD* table) {
   int n = 0;
@@ -376,8 +384,9 @@ TEST_F(PruneTest, SingleResultParticleSeo) {
   add({{"집", NNG, 0, 1}, {"가", JKS, 1, 2}});  // other particles pass
   EXPECT_EQ(prune().size(), 1u);
   c_.clear();
-  add({{".", SF, 0, 1}, {"서", JKB, 1, 2}});  // not after a symbol
-  EXPECT_EQ(prune().size(), 1u);
+  // After a symbol only in the reduced rule set.
+  add({{".", SF, 0, 1}, {"서", JKB, 1, 2}});
+  EXPECT_EQ(prune().size(), REDUCED ? 0u : 1u);
 }
 
 TEST_F(PruneTest, Rule7LongerSeoStretchNeedsOneMorphemeOverIt) {
@@ -397,7 +406,8 @@ TEST_F(PruneTest, SingleResultSuffixAfterNominalisedVerb) {
 TEST_F(PruneTest, Stage1BoundNounAfterOneNoun) {
   add({{"학교", NNG, 0, 2}, {"수", NNB, 2, 3}});
   add({{"학교수", NNG, 0, 3}});
-  EXPECT_EQ(prune(), (Survivors{"학교수/nng"}));
+  EXPECT_EQ(prune(), expected({"학교수/nng"},
+                              {"학교/nng+수/nnb", "학교수/nng"}));
   c_.clear();
   add({{"학교", NNG, 0, 2}, {"수", NNB, 2, 3}});
   add({{"학교수", NNP, 0, 3}});
@@ -405,11 +415,13 @@ TEST_F(PruneTest, Stage1BoundNounAfterOneNoun) {
 }
 
 TEST_F(PruneTest, Stage1NounMorphemeFromFirstMatchOnly) {
-  // A unit noun (nnu) before the proper noun keeps stage 2 out of play.
+  // A unit noun (nnu) before the proper noun keeps stage 2 out of play,
+  // except in the reduced rule set, whose rule 1 walks back over it.
   add({{"학교", NNU, 0, 2}, {"수", NNP, 2, 3}});
   add({{"학교수", NNP, 0, 3}});
   add({{"학교수", NNG, 0, 3}});
-  EXPECT_EQ(prune().size(), 3u);
+  EXPECT_EQ(prune(), expected({"학교/nnu+수/nnp", "학교수/nnp", "학교수/nng"},
+                              {"학교수/nnp", "학교수/nng"}));
   c_.clear();
   add({{"학교", NNU, 0, 2}, {"수", NNP, 2, 3}});
   add({{"학교수", NNG, 0, 3}});
@@ -419,15 +431,18 @@ TEST_F(PruneTest, Stage1NounMorphemeFromFirstMatchOnly) {
 
 TEST_F(PruneTest, Stage1BoundNounAfterTwoNouns) {
   // Unit nouns (nnu) are in N5 but not in N4, which keeps rule 3 of stage 2
-  // out of play.
+  // out of play; the reduced rule set counts them in N4 and has no stage 1.
   add({{"대한", NNU, 0, 2}, {"민국", NNU, 2, 4}, {"인", NNB, 4, 5}});
   add({{"대한민국", NNP, 0, 4}, {"인", NNB, 4, 5}});
-  EXPECT_EQ(prune().size(), 2u);  // the other run holds a one-unit nnb
+  // The other run holds a one-unit nnb.
+  EXPECT_EQ(prune(), expected({"대한/nnu+민국/nnu+인/nnb", "대한민국/nnp+인/nnb"},
+                              {"대한민국/nnp+인/nnb"}));
   c_.clear();
   add({{"대한", NNU, 0, 2}, {"민국", NNU, 2, 4}, {"인", NNB, 4, 5}});
   add({{"대한", NNP, 0, 2}, {"민국인", NNB, 2, 5}});
   // Rule 1 alone removes the first: no noun covers [2,5) for rule 2.
-  EXPECT_EQ(prune(), (Survivors{"대한/nnp+민국인/nnb"}));
+  EXPECT_EQ(prune(), expected({"대한/nnp+민국인/nnb"},
+                              {"대한/nnu+민국/nnu+인/nnb", "대한/nnp+민국인/nnb"}));
 }
 
 TEST_F(PruneTest, Stage1ForwardVisitSeesEarlierRemovals) {
@@ -435,8 +450,10 @@ TEST_F(PruneTest, Stage1ForwardVisitSeesEarlierRemovals) {
   add({{"대한민국", NNP, 0, 4}, {"인", NNB, 4, 5}});
   add({{"대한민국인", NNG, 0, 5}});
   // The first goes by rule 1, the second by rule 2; the visit after a
-  // removal resumes at the same index, so nothing is skipped.
-  EXPECT_EQ(prune(), (Survivors{"대한민국인/nng"}));
+  // removal resumes at the same index, so nothing is skipped. The reduced
+  // rule set removes the first by rule 3 of stage 2.
+  EXPECT_EQ(prune(), expected({"대한민국인/nng"},
+                              {"대한민국/nnp+인/nnb", "대한민국인/nng"}));
 }
 
 TEST_F(PruneTest, Rule1ShortNounInsideLongerNoun) {
@@ -445,8 +462,8 @@ TEST_F(PruneTest, Rule1ShortNounInsideLongerNoun) {
   EXPECT_EQ(prune(), (Survivors{"국가/nng"}));
   c_.clear();
   add({{"국", NNG, 0, 1}, {"가", NNG, 1, 2}});
-  add({{"국가", VV, 0, 2}});
-  EXPECT_EQ(prune(), (Survivors{"국가/vv"}));
+  add({{"국가", VV, 0, 2}});  // the reduced rule set asks for nouns only
+  EXPECT_EQ(prune(), expected({"국가/vv"}, {"국/nng+가/nng", "국가/vv"}));
   c_.clear();
   add({{"국", NNG, 0, 1}, {"가", NNG, 1, 2}});
   add({{"국가", NNP, 0, 2}});  // a proper noun is no noun phrase
@@ -518,7 +535,7 @@ TEST_F(PruneTest, Rule8OneSyllableNounThatIsASuffix) {
 TEST_F(PruneTest, Rule10SuffixAfterOneSyllableNoun) {
   add({{"꿈", NNG, 0, 1}, {"하", XSV, 1, 2}});
   add({{"꿈하", VV, 0, 2}});
-  EXPECT_EQ(prune(), (Survivors{"꿈하/vv"}));
+  EXPECT_EQ(prune(), expected({"꿈하/vv"}, {"꿈/nng+하/xsv", "꿈하/vv"}));
   c_.clear();
   add({{"꿈", NNG, 0, 1}, {"하", XSV, 1, 2}});
   add({{"꿈", NNG, 0, 1}, {"하", VV, 1, 2}});
@@ -563,8 +580,9 @@ TEST_F(PruneTest, Rule12WordPiecesAfterSymbol) {
 
 TEST_F(PruneTest, Rule13CopulaReadOutOfText) {
   add({{"학교", NNG, 0, 2}, {"이", VCP, 2, 3}, {"다", EF, 2, 3}});
-  add({{"학교다", NNG, 0, 3}});
-  EXPECT_EQ(prune(), (Survivors{"학교다/nng"}));
+  add({{"학교다", NNG, 0, 3}});  // [s(j-1), e(j)): not in the reduced set
+  EXPECT_EQ(prune(), expected({"학교다/nng"},
+                              {"학교/nng+이/vcp+다/ef", "학교다/nng"}));
   c_.clear();
   add({{"학교", NNG, 0, 2}, {"이", VCP, 2, 3}, {"다", EF, 2, 3}});
   add({{"학", NNG, 0, 1}, {"교다", NNG, 1, 3}});  // [s(j) - 1, e(j))
@@ -580,7 +598,8 @@ TEST_F(PruneTest, Rule13CopulaReadOutOfText) {
 TEST_F(PruneTest, Rule14UnknownNoun) {
   add({{"학교다", NF, 0, 3}});
   add({{"학교", NNG, 0, 2}, {"다", JX, 2, 3}});
-  EXPECT_EQ(prune(), (Survivors{"학교/nng+다/jx"}));
+  EXPECT_EQ(prune(), expected({"학교/nng+다/jx"},
+                              {"학교다/nf", "학교/nng+다/jx"}));
   c_.clear();
   add({{"학교다", NF, 0, 3}});
   add({{"학교", NF, 0, 2}, {"다", JX, 2, 3}});
@@ -588,17 +607,19 @@ TEST_F(PruneTest, Rule14UnknownNoun) {
   c_.clear();
   add({{"학교", NF, 0, 2}, {"다", JX, 2, 3}});  // with the next morpheme
   add({{"학교다", NNG, 0, 3}});
-  EXPECT_EQ(prune(), (Survivors{"학교다/nng"}));
+  EXPECT_EQ(prune(), expected({"학교다/nng"},
+                              {"학교/nf+다/jx", "학교다/nng"}));
   c_.clear();
   add({{"학", NNG, 0, 1}, {"교", NF, 1, 2}});  // with the previous one
   add({{"학교", NNP, 0, 2}});
-  EXPECT_EQ(prune(), (Survivors{"학교/nnp"}));
+  EXPECT_EQ(prune(), expected({"학교/nnp"}, {"학/nng+교/nf", "학교/nnp"}));
 }
 
 TEST_F(PruneTest, Rule15ParticleSeoAfterNounPhrase) {
   add({{"학교", NNG, 0, 2}, {"서", JKB, 2, 3}});
   add({{"학교", NNG, 0, 2}, {"서", XSN, 2, 3}});
-  EXPECT_EQ(prune(), (Survivors{"학교/nng+서/xsn"}));
+  EXPECT_EQ(prune(), expected({"학교/nng+서/xsn"},
+                              {"학교/nng+서/jkb", "학교/nng+서/xsn"}));
   c_.clear();
   add({{"학교", NNG, 0, 2}, {"서", JKB, 2, 3}});
   add({{"학교", NNG, 0, 2}, {"서", VV, 2, 3}});
@@ -608,14 +629,18 @@ TEST_F(PruneTest, Rule15ParticleSeoAfterNounPhrase) {
 TEST_F(PruneTest, Stage2BackwardOrderDecides) {
   // Each result reads as verb a stretch the other splits into nouns, so
   // each would remove the other; visited from the last, the last goes and
-  // the first, then alone, stays.
+  // the first, then alone, stays. The reduced rule 1 asks for nouns only.
   add({{"가", NNG, 0, 1}, {"나", NNG, 1, 2}, {"다라", VV, 2, 4}});
   add({{"가나", VV, 0, 2}, {"다", NNG, 2, 3}, {"라", NNG, 3, 4}});
-  EXPECT_EQ(prune(), (Survivors{"가/nng+나/nng+다라/vv"}));
+  EXPECT_EQ(prune(),
+            expected({"가/nng+나/nng+다라/vv"},
+                     {"가/nng+나/nng+다라/vv", "가나/vv+다/nng+라/nng"}));
   c_.clear();
   add({{"가나", VV, 0, 2}, {"다", NNG, 2, 3}, {"라", NNG, 3, 4}});
   add({{"가", NNG, 0, 1}, {"나", NNG, 1, 2}, {"다라", VV, 2, 4}});
-  EXPECT_EQ(prune(), (Survivors{"가나/vv+다/nng+라/nng"}));
+  EXPECT_EQ(prune(),
+            expected({"가나/vv+다/nng+라/nng"},
+                     {"가나/vv+다/nng+라/nng", "가/nng+나/nng+다라/vv"}));
 }
 
 TEST_F(PruneTest, Stage3AdverbRemovesSplits) {
@@ -624,9 +649,11 @@ TEST_F(PruneTest, Stage3AdverbRemovesSplits) {
   add({{"정말", NNG, 0, 2}});
   add({{"정", VV, 0, 1}, {"말이", EC, 1, 3}});
   // The split of the adverb's stretch goes; one morpheme of another tag
-  // and a split that runs past the stretch stay.
-  EXPECT_EQ(prune(),
-            (Survivors{"정말/mag", "정말/nng", "정/vv+말이/ec"}));
+  // and a split that runs past the stretch stay. The reduced rule set has
+  // no stage 3.
+  EXPECT_EQ(prune(), expected({"정말/mag", "정말/nng", "정/vv+말이/ec"},
+                              {"정/vv+말/ec", "정말/mag", "정말/nng",
+                               "정/vv+말이/ec"}));
 }
 
 TEST_F(PruneTest, Stage3KeepsVisitingAfterEarlierRemoval) {
@@ -637,8 +664,41 @@ TEST_F(PruneTest, Stage3KeepsVisitingAfterEarlierRemoval) {
   add({{"정말", NNG, 0, 2}, {"잘해", NNG, 2, 4}});
   // The first adverb removes the result before it; the next result visited
   // is the second adverb analysis, which removes the split of [2,4).
-  EXPECT_EQ(prune(), (Survivors{"정말/mag+잘해/nng", "정말/nng+잘해/mag",
-                                "정말/nng+잘해/nng"}));
+  EXPECT_EQ(prune(),
+            expected({"정말/mag+잘해/nng", "정말/nng+잘해/mag",
+                      "정말/nng+잘해/nng"},
+                     {"정/vv+말/ec+잘해/nng", "정말/mag+잘해/nng",
+                      "정말/nng+잘해/mag", "정말/nng+잘/vv+해/ec",
+                      "정말/nng+잘해/nng"}));
+}
+
+// Where the rule sets part beyond the stages and rules they lack: the
+// reduced one counts the unit nouns nnu and nfu in the noun lists of rules
+// 1 to 5 and leaves guessed nouns (nfg) out of rule 8.
+TEST_F(PruneTest, ReducedRuleSetNounListsByRevision) {
+  // Rule 1: a one-unit nnu inside a longer noun.
+  add({{"국", NNU, 0, 1}, {"가", NNG, 1, 2}});
+  add({{"국가", NNG, 0, 2}});
+  EXPECT_EQ(prune(), expected({"국/nnu+가/nng", "국가/nng"}, {"국가/nng"}));
+  c_.clear();
+  // Rule 4: a number followed by a one-unit nfu.
+  add({{"3", SN, 0, 1}, {"개", NFU, 1, 2}, {"씩", NNG, 2, 3}});
+  add({{"3", SN, 0, 1}, {"개", NNB, 1, 2}, {"씩", XSN, 2, 3}});
+  EXPECT_EQ(prune(),
+            expected({"3/sn+개/nfu+씩/nng", "3/sn+개/nnb+씩/xsn"},
+                     {"3/sn+개/nnb+씩/xsn"}));
+  c_.clear();
+  // Rule 5: a numeral followed by a unit noun.
+  add({{"세", NR, 0, 1}, {"개", NNU, 1, 2}});
+  add({{"세", NR, 0, 1}, {"개", NNB, 1, 2}});
+  EXPECT_EQ(prune(), expected({"세/nr+개/nnu", "세/nr+개/nnb"},
+                              {"세/nr+개/nnb"}));
+  c_.clear();
+  // Rule 8: a one-unit guessed noun that another result reads as a suffix.
+  add({{"하", NFG, 0, 1}, {"고", NNG, 1, 2}});
+  add({{"하", XSV, 0, 1}, {"고", EC, 1, 2}});
+  EXPECT_EQ(prune(), expected({"하/xsv+고/ec"},
+                              {"하/nfg+고/nng", "하/xsv+고/ec"}));
 }
 
 }  // namespace

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "base/hangul_table.h"
+#include "base/revision.h"
 
 namespace {
 
@@ -67,19 +68,39 @@ TEST(Utf8ToUchar, DecodesOneTwoAndThreeByteSequences) {
   EXPECT_EQ(toUnits("한국어"), (U16{0xD55C, 0xAD6D, 0xC5B4}));
   EXPECT_EQ(toUnits("\x7F\xC2\x80\xDF\xBF\xE0\xA0\x80\xEF\xBF\xBF"),
             (U16{0x7F, 0x80, 0x7FF, 0x800, 0xFFFF}));
-  EXPECT_EQ(utf8_ucharlen(u8("한국어 ok")), 6u);
-  EXPECT_EQ(utf8_ucharlen(u8("\xC3\xA9")), 1u);
+  // Code points, or bytes in the byte-count revision.
+  constexpr bool bytes = revision::UTF8_BYTE_COUNT;
+  EXPECT_EQ(utf8_ucharlen(u8("한국어 ok")), bytes ? 12u : 6u);
+  EXPECT_EQ(utf8_ucharlen(u8("\xC3\xA9")), bytes ? 2u : 1u);
   // Overlong forms and encoded surrogates pass unchecked.
   EXPECT_EQ(toUnits("\xC1\x81"), (U16{0x41}));
   EXPECT_EQ(toUnits("\xED\xA0\x80"), (U16{0xD800}));
 }
 
-TEST(Utf8ToUchar, FourByteSequenceBecomesOneSpace) {
-  // U+1F600 and U+20000: one unit each, so offsets still count code points.
-  EXPECT_EQ(toUnits("a\xF0\x9F\x98\x80" "b"), (U16{'a', ' ', 'b'}));
-  EXPECT_EQ(toUnits("\xF0\xA0\x80\x80\xF0\xA0\x80\x80"), (U16{' ', ' '}));
-  EXPECT_EQ(utf8_ucharlen(u8("a\xF0\x9F\x98\x80" "b")), 3u);
-  EXPECT_EQ(utf8_ucharlen(u8("\xF4\x8F\xBF\xBF")), 1u);
+// Where the revisions part: the engine's own conversion reads a four-byte
+// sequence as one space; the byte-count revision (macOS, reduced) reads every
+// lead byte from 0xE0 up as three bytes, so a four-byte sequence leaves a
+// stray continuation and the whole text is malformed.
+TEST(Utf8ToUchar, FourByteSequenceByRevision) {
+  if constexpr (!revision::UTF8_BYTE_COUNT) {
+    // U+1F600 and U+20000: one unit each, so offsets still count code points.
+    EXPECT_EQ(toUnits("a\xF0\x9F\x98\x80" "b"), (U16{'a', ' ', 'b'}));
+    EXPECT_EQ(toUnits("\xF0\xA0\x80\x80\xF0\xA0\x80\x80"), (U16{' ', ' '}));
+    EXPECT_EQ(utf8_ucharlen(u8("a\xF0\x9F\x98\x80" "b")), 3u);
+    EXPECT_EQ(utf8_ucharlen(u8("\xF4\x8F\xBF\xBF")), 1u);
+    // A four-byte sequence cut by the zero.
+    EXPECT_EQ(toUnits("\xF0\x9F\x98"), (U16{0xDEAD}));
+    EXPECT_EQ(utf8_ucharlen(u8("\xF0\x9F\x98")), 0u);
+  } else {
+    EXPECT_EQ(toUnits("a\xF0\x9F\x98\x80" "b"), (U16{0xDEAD}));
+    EXPECT_EQ(toUnits("\xF0\xA0\x80\x80\xF0\xA0\x80\x80"), (U16{0xDEAD}));
+    EXPECT_EQ(utf8_ucharlen(u8("a\xF0\x9F\x98\x80" "b")), 0u);
+    EXPECT_EQ(utf8_ucharlen(u8("\xF4\x8F\xBF\xBF")), 0u);
+    // Three bytes from such a lead decode with the three-byte formula.
+    EXPECT_EQ(toUnits("\xF0\x9F\x98"), (U16{0x07D8}));
+    EXPECT_EQ(utf8_ucharlen(u8("\xF0\x9F\x98")), 3u);
+    EXPECT_EQ(toUnits("\xF8\x88\x80" "a"), (U16{0x8200, 'a'}));
+  }
 }
 
 TEST(Utf8ToUchar, EmptyOrMalformedTextGivesNothing) {
@@ -91,7 +112,6 @@ TEST(Utf8ToUchar, EmptyOrMalformedTextGivesNothing) {
       "\xFF",                      // never a lead byte
       "\xC3",                      // two-byte sequence cut by the zero
       "\xED\x95",                  // three-byte sequence cut by the zero
-      "\xF0\x9F\x98",              // four-byte sequence cut by the zero
       "\xC3\x41",                  // wrong continuation
       "\xED\x95\x41",              // wrong last continuation
       "\xF0\x9F\x41\x80",          // wrong inner continuation
@@ -144,7 +164,8 @@ TEST(UcharToUtf8, EveryUnitRoundTrips) {
   ASSERT_NE(bytes, nullptr);
   EXPECT_EQ(std::strlen(reinterpret_cast<char*>(bytes.get())),
             uchar_utf8len(all.data()));
-  EXPECT_EQ(utf8_ucharlen(bytes.get()), 0xFFFFu);
+  EXPECT_EQ(utf8_ucharlen(bytes.get()),
+            revision::UTF8_BYTE_COUNT ? uchar_utf8len(all.data()) : 0xFFFFu);
   Units back(utf8_touchar(bytes.get()));
   ASSERT_NE(back, nullptr);
   EXPECT_EQ(std::memcmp(back.get(), all.data(), all.size() * sizeof(all[0])), 0);

@@ -4,6 +4,7 @@
 
 #include <cstdlib>
 
+#include "base/revision.h"
 #include "base/text.h"
 #include "knowledge/knowledge_impl.h"
 #include "knowledge/user_knowledge_impl.h"
@@ -115,9 +116,16 @@ unsigned long AnalyzerImpl::process(const unsigned short* text,
   analysis(MODE_STRICT, text, n, candidate);
   if (candidate->size() == 0 && !strict_)
     analysis(MODE_RELAXED, text, n, candidate);
-  if (candidate->size() != 0) removeResult(candidate);
+  const bool latticeFound = candidate->size() != 0;
+  if (latticeFound) removeResult(candidate);
 
-  if (candidate->size() != 0) {
+  // The macOS and reduced revisions decompose whenever the lattice gave
+  // results, also when pruning removed them all; then nothing is guessed and
+  // the word gets the fallback result.
+  const bool decompose =
+      candidate->size() != 0 ||
+      (revision::DECOMPOSE_AFTER_PRUNING_EMPTIED && latticeFound);
+  if (decompose) {
     decomposeCompoundNoun(text, false, candidate);
   } else {
     // Unknown-word route: guessed nouns join the lattice, which is searched

@@ -27,7 +27,7 @@ constexpr size_t ENTRY_HEADER = 5;  // 32-bit tag and the length byte
 constexpr size_t MAX_ENTRY_UNITS = 127;
 // More morphemes than any analysis holds: a record without its last mark
 // is copied no further.
-constexpr size_t MAX_RECORD_ENTRIES = 255;
+constexpr size_t MAX_RECORD_ENTRIES = RECORD_MAX_ENTRIES;
 
 // Final-consonant indices of irregular hits; 99 voids a hit.
 constexpr unsigned char FINAL_NONE = 0;
@@ -53,6 +53,14 @@ constexpr uint32_t MARK_NR = 2;
 
 bool isHangulSyllable(unsigned short unit) {
   return unit >= 0xAC00 && unit <= 0xD7AF;
+}
+
+// hanlength(text) >= count, looking no further than count units: the word
+// may run far beyond its analysed prefix.
+bool startsWithHangulRun(const unsigned short* text, unsigned long count) {
+  for (unsigned long k = 0; k < count; ++k)
+    if (!isHangulSyllable(text[k])) return false;
+  return true;
 }
 
 InterResult* nodeAt(const void* element) {
@@ -318,7 +326,9 @@ void AnalyzerImpl::analysis(unsigned int mode, const unsigned short* text,
   // when the word may end after it.
   for (unsigned long i = 0; i < n; ++i) {
     const unsigned long minLength =
-        i < textLength && hanlength(text + i) >= LONG_RUN ? MIN_LONG_NODE : 0;
+        i < textLength && startsWithHangulRun(text + i, LONG_RUN)
+            ? MIN_LONG_NODE
+            : 0;
     OpStack<InterResult*>& list = positions_[i];
     for (uint64_t k = 0; k < list.size(); ++k) {
       InterResult* node = list.at(k);

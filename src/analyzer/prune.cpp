@@ -11,6 +11,7 @@
 #include <initializer_list>
 
 #include "analyzer/analyzer_impl.h"
+#include "base/revision.h"
 #include "pos/pos.h"
 #include "result/candidate_impl.h"
 #include "result/result_impl.h"
@@ -46,8 +47,16 @@ inline bool isOneOf(pos_t tag, std::initializer_list<unsigned int> tags) {
   return false;
 }
 
-// The two noun sets of the rules.
-inline bool inN4(pos_t tag) { return isOneOf(tag, {NNG, NFG, NF, NNP}); }
+// The reduced rule set (base/revision.h) also counts the unit nouns "nnu"
+// and "nfu" in every noun list of stage 2, rules 1 to 5.
+inline bool reducedUnitNoun(pos_t tag) {
+  return revision::REDUCED_PRUNING && isOneOf(tag, {NNU, NFU});
+}
+
+// The two noun sets of the rules; N4 serves rules 1 to 3 only.
+inline bool inN4(pos_t tag) {
+  return isOneOf(tag, {NNG, NFG, NF, NNP}) || reducedUnitNoun(tag);
+}
 inline bool inN5(pos_t tag) {
   return isOneOf(tag, {NNG, NFG, NNU, NFU, NNP});
 }
@@ -343,6 +352,16 @@ bool stage1Removes(const AnalyzerImpl& a, const CandidateImpl* c,
   return false;
 }
 
+// Stage 2, rule 1: the other reading of the longer stretch, a noun phrase
+// or (except in the reduced rule set) a predicate.
+bool readsLonger(const AnalyzerImpl& a, const CandidateImpl* c,
+                 const ResultImpl* r, unsigned long s, unsigned long e,
+                 unsigned long m) {
+  if (a.hasNounPhrase(c, r, s, e, m)) return true;
+  if constexpr (revision::REDUCED_PRUNING) return false;
+  return a.hasVVorVAorVX(c, r, s, e);
+}
+
 // Stage 2, rule 1: a short noun that another result reads as part of a
 // longer noun phrase or verb.
 bool shortNounInsideLonger(const AnalyzerImpl& a, const CandidateImpl* c,
@@ -358,22 +377,16 @@ bool shortNounInsideLonger(const AnalyzerImpl& a, const CandidateImpl* c,
     if (!(inN4(f) || isOneOf(f, {XPN, XSN}) ||
           (f == NNB && r->pos(k - 1) != NR)))
       break;
-    const unsigned long ek = r->endOffset(k);
-    if (a.hasNounPhrase(c, r, sj, ek, mForward) ||
-        a.hasVVorVAorVX(c, r, sj, ek))
-      return true;
+    if (readsLonger(a, c, r, sj, r->endOffset(k), mForward)) return true;
   }
   // Backward over the noun-like morphemes that precede.
   for (int k = j - 1; k >= 0; --k) {
     const pos_t b = r->pos(k);
     if (!(isOneOf(b, {NNG, NFG, NF, NNP, NNB, XSN, MM}) ||
-          (b == NR && cur == NNG)))
+          reducedUnitNoun(b) || (b == NR && cur == NNG)))
       break;
-    const unsigned long sk = r->startOffset(k);
     const unsigned long mBackward = (b == MM) ? 3 : 0;
-    if (a.hasNounPhrase(c, r, sk, ej, mBackward) ||
-        a.hasVVorVAorVX(c, r, sk, ej))
-      return true;
+    if (readsLonger(a, c, r, r->startOffset(k), ej, mBackward)) return true;
   }
   return false;
 }
@@ -391,7 +404,8 @@ bool wordCharacterBefore(const ResultImpl* r, int j) {
 }
 
 // Stage 2: local patterns, tried in order on every morpheme. True when the
-// result is to be removed.
+// result is to be removed. The reduced rule set has no rules 10, 14 and 15,
+// and narrower rules 1, 7, 8 and 13.
 bool stage2Removes(const AnalyzerImpl& a, const CandidateImpl* c,
                    const ResultImpl* r) {
   const int n = static_cast<int>(r->size());
@@ -408,7 +422,7 @@ bool stage2Removes(const AnalyzerImpl& a, const CandidateImpl* c,
 
     // Rule 1: short noun inside a longer noun.
     if (len == 1 &&
-        (isOneOf(cur, {NNG, NFG, NF, NNP, NP, MM}) ||
+        (isOneOf(cur, {NNG, NFG, NF, NNP, NP, MM}) || reducedUnitNoun(cur) ||
          (p != SN && p != NR && isOneOf(cur, {NNB, XSN}) && inN4(next)) ||
          (cur == NR && (j == 0 || p != SN))) &&
         shortNounInsideLonger(a, c, r, j))
@@ -424,13 +438,15 @@ bool stage2Removes(const AnalyzerImpl& a, const CandidateImpl* c,
 
     // Rule 4: number followed by a noun-like piece.
     if (j >= 1 && p == SN &&
-        (cur == MM || (len == 1 && isOneOf(cur, {NNG, NFG}))) &&
+        (cur == MM ||
+         (len == 1 && (isOneOf(cur, {NNG, NFG}) || reducedUnitNoun(cur)))) &&
         next != POS_ZERO && next != SN && !isClass(next, CLASS_S) &&
         a.hasSNNumerals(c, r, sj))
       return true;
 
     // Rule 5: numeral followed by a noun.
-    if (j >= 1 && p == NR && isOneOf(cur, {NNG, NFG, NF, NR, XSN, MM}) &&
+    if (j >= 1 && p == NR &&
+        (isOneOf(cur, {NNG, NFG, NF, NR, XSN, MM}) || reducedUnitNoun(cur)) &&
         a.hasNRNumerals(c, r, sj, ej))
       return true;
 
@@ -448,24 +464,29 @@ bool stage2Removes(const AnalyzerImpl& a, const CandidateImpl* c,
         return true;
     }
 
-    // Rule 7: one-syllable particle.
-    if (j >= 1 && len == 1 && !isClass(p, CLASS_S) && isClass(cur, CLASS_J) &&
-        !a.can1SyllableJosa(c, r, sPrev, ej, text))
+    // Rule 7: one-syllable particle; the reduced rule set tests it after a
+    // symbol too.
+    if (j >= 1 && len == 1 &&
+        (revision::REDUCED_PRUNING || !isClass(p, CLASS_S)) &&
+        isClass(cur, CLASS_J) && !a.can1SyllableJosa(c, r, sPrev, ej, text))
       return true;
 
-    // Rule 8: one-syllable noun that is really a suffix.
-    if (len == 1 && isOneOf(cur, {NNG, NFG, NNB, XSN}) &&
-        a.hasXSAorXSV(c, r, sj, ej))
-      return true;
+    // Rule 8: one-syllable noun that is really a suffix; the reduced rule
+    // set leaves guessed nouns alone.
+    const bool suffixLike =
+        revision::REDUCED_PRUNING ? isOneOf(cur, {NNG, NNB, XSN})
+                                  : isOneOf(cur, {NNG, NFG, NNB, XSN});
+    if (len == 1 && suffixLike && a.hasXSAorXSV(c, r, sj, ej)) return true;
 
     // Rule 9: noun suffix after a nominalised one-syllable verb.
     if (j >= 2 && cur == XSN && p == ETN && r->length(j - 2) == 1 &&
         isClass(r->pos(j - 2), CLASS_V))
       return true;
 
-    // Rule 10: suffix after a one-syllable noun.
-    if (j >= 1 && isOneOf(cur, {XSA, XSV}) && lenPrev == 1 &&
-        isOneOf(p, {NNG, NFG}) && a.hasMorpheme(c, r, sPrev, ej))
+    // Rule 10: suffix after a one-syllable noun (not in the reduced set).
+    if (!revision::REDUCED_PRUNING && j >= 1 && isOneOf(cur, {XSA, XSV}) &&
+        lenPrev == 1 && isOneOf(p, {NNG, NFG}) &&
+        a.hasMorpheme(c, r, sPrev, ej))
       return true;
 
     // Rule 11: interjection or verb after a symbol or number.
@@ -488,15 +509,19 @@ bool stage2Removes(const AnalyzerImpl& a, const CandidateImpl* c,
       }
     }
 
-    // Rule 13: copula read out of the text.
+    // Rule 13: copula read out of the text; the reduced rule set tries only
+    // the stretch from the unit before it.
     if (j >= 1 && j + 1 < n && cur == VCP && sj == r->startOffset(j + 1)) {
       const char* after = r->lexicon(j + 1);
       if (!sameText(after, "ㄴ") && !sameText(after, "ㅁ") &&
           !sameText(after, "ㄹ") &&
           ((sj >= 1 && a.hasMorpheme(c, r, sj - 1, ej)) ||
-           a.hasMorpheme(c, r, sPrev, ej)))
+           (!revision::REDUCED_PRUNING && a.hasMorpheme(c, r, sPrev, ej))))
         return true;
     }
+
+    // The reduced rule set ends here.
+    if constexpr (revision::REDUCED_PRUNING) continue;
 
     // Rule 14: unknown noun.
     if (cur == NF &&
@@ -516,14 +541,19 @@ bool stage2Removes(const AnalyzerImpl& a, const CandidateImpl* c,
 }  // namespace
 
 void AnalyzerImpl::removeResult(CandidateImpl* candidate) {
+  // The reduced rule set has stage 2 alone.
+  constexpr bool allStages = !revision::REDUCED_PRUNING;
+
   // Stage 1, first to last; after a removal the next result takes the
   // same index.
-  for (unsigned long i = 0; i < candidate->size();) {
-    ResultImpl* r = candidate->at(i);
-    if (stage1Removes(*this, candidate, r))
-      candidate->remove(r, true);
-    else
-      ++i;
+  if constexpr (allStages) {
+    for (unsigned long i = 0; i < candidate->size();) {
+      ResultImpl* r = candidate->at(i);
+      if (stage1Removes(*this, candidate, r))
+        candidate->remove(r, true);
+      else
+        ++i;
+    }
   }
 
   // Stage 2, last to first: a removal leaves the indexes still to be
@@ -535,6 +565,7 @@ void AnalyzerImpl::removeResult(CandidateImpl* candidate) {
 
   // Stage 3: an adverb over a stretch removes every other result that
   // splits the same stretch into several morphemes.
+  if constexpr (!allStages) return;
   for (unsigned long i = 0; i < candidate->size(); ++i) {
     const ResultImpl* visited = candidate->at(i);
     const int n = static_cast<int>(visited->size());

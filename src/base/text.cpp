@@ -9,6 +9,7 @@
 #include <new>
 
 #include "base/hangul_table.h"
+#include "base/revision.h"
 
 #ifndef S_ISREG
 #define S_ISREG(mode) (((mode) & S_IFMT) == S_IFREG)
@@ -24,6 +25,13 @@ int sequenceLength(const unsigned char* p) {
   const unsigned char b = p[0];
   if (b < 0x80) return 1;
   if ((b & 0xE0) == 0xC0) return isContinuation(p[1]) ? 2 : 0;
+  if constexpr (revision::UTF8_BYTE_COUNT) {
+    // Every lead byte from 0xE0 up starts three bytes; the fourth byte of a
+    // four-byte sequence is then a stray continuation.
+    if (b >= 0xE0) {
+      return isContinuation(p[1]) && isContinuation(p[2]) ? 3 : 0;
+    }
+  }
   if ((b & 0xF0) == 0xE0) {
     return isContinuation(p[1]) && isContinuation(p[2]) ? 3 : 0;
   }
@@ -220,7 +228,9 @@ size_t utf8_ucharlen(const unsigned char* text) {
     const int length = sequenceLength(text);
     if (length == 0) return 0;
     text += length;
-    ++count;
+    // The byte-count revision counts bytes, so utf8_touchar allocates more
+    // units than it fills.
+    count += revision::UTF8_BYTE_COUNT ? static_cast<size_t>(length) : 1;
   }
   return count;
 }

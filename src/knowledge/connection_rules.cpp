@@ -3,6 +3,7 @@
 // class-specific groups (nouns, predicates, particles, endings, affixes,
 // symbols) to a default; the first rule that decides gives the answer.
 // They read only the cached fields of the two nodes and allocate nothing.
+#include "base/revision.h"
 #include "base/text.h"
 #include "knowledge/inter_result.h"
 #include "pos/attribute_bits.h"
@@ -153,23 +154,27 @@ using Rule = Verdict (*)(const InterResult& N, const InterResult& P,
                          const Pass& pass);
 
 // ---------------------------------------------------------------------------
-// Spots that another revision of the rules leaves out
+// Spots where the revisions of the rules part (base/revision.h)
 
 // A record ending in a bound noun that starts with an adnominal ending
-// (-ㄴ 것, -ㄹ 수) takes no further noun.
+// (-ㄴ 것, -ㄹ 수) takes no further noun. The earlier rules lack this.
 bool nounRefusedAfterAdnominalBoundNoun(const InterResult& P) {
+  if constexpr (revision::EARLIER_CONNECTION_RULES) return false;
   return isTag(P.lastpos(), NNB) && isTag(P.posvalue(), ETM);
 }
 
 // The unit whose final consonant selects a particle's form: the last unit
-// of the text P covers.
+// of the text P covers; in the earlier rules the last character of P's last
+// morpheme, which differs where the text carries more (그댄 read as 그대).
 unsigned short particleFinalUnit(const InterResult& P) {
+  if constexpr (revision::EARLIER_CONNECTION_RULES) return P.lastChar();
   return P.surfaceLast();
 }
 
 // Pronouns and proper nouns take neither a noun suffix nor an adjective
-// suffix.
+// suffix, except in the reduced revision.
 bool suffixRefusesPronounOrProperNoun(unsigned int last) {
+  if constexpr (revision::SUFFIX_AFTER_PRONOUN) return false;
   return isOneOf(last, NP, NNP);
 }
 

@@ -110,7 +110,9 @@ void InterResult::parse(const membuf* buf, int off, const unsigned short* text,
 
     size_t pos = static_cast<size_t>(rindex_);
     bool first = true;
-    while (pos <= capacity && capacity - pos >= kEntryHeader) {
+    for (size_t entries = 0; entries < RECORD_MAX_ENTRIES && pos <= capacity &&
+                             capacity - pos >= kEntryHeader;
+         ++entries) {
       const unsigned int tag = buf->read_uint32(pos);
       size_t units = buf->read_uint8(pos + 4) >> 1;
       const size_t textAt = pos + kEntryHeader;

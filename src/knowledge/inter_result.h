@@ -12,6 +12,12 @@
 #include "base/opstack.h"
 #include "pos/pos.h"
 
+// The most morpheme entries read from one record: more than any analysis
+// holds, so that a damaged record whose last entry lost its mark (or runs
+// into the zero bytes after the records) costs a bounded walk. Every reader
+// of records stops at the same entry.
+constexpr size_t RECORD_MAX_ENTRIES = 255;
+
 class InterResult {
  public:
   InterResult();
@@ -22,7 +28,8 @@ class InterResult {
   // Fills the node from the record whose attribute flag byte is at `off` in
   // `buf`, covering `length` units of `text`. offset and length are set
   // separately. The walk over the morpheme entries stops at the entry marked
-  // last, or at the end of the buffer's capacity for a damaged record.
+  // last, or, for a damaged record, at the end of the buffer's capacity or
+  // after RECORD_MAX_ENTRIES entries.
   void parse(const membuf* buf, int off, const unsigned short* text,
              size_t length);
 

@@ -136,8 +136,11 @@ void ResultImpl::set(const Knowledge* /*knowledge*/,
     size_t off = static_cast<size_t>(node->rindex());
 
     // The walk ends at the entry marked last, or before an entry that does
-    // not lie wholly inside the record buffer (a damaged record).
-    for (bool last = false; !last;) {
+    // not lie wholly inside the record buffer or that lies past the most
+    // entries a record is read for (a damaged record).
+    size_t entries = 0;
+    for (bool last = false; !last; ++entries) {
+      if (entries == RECORD_MAX_ENTRIES) break;
       if (off > capacity || capacity - off < ENTRY_HEADER) break;
       const unsigned int tag = records->read_uint32(off);
       const unsigned char lengthByte = records->read_uint8(off + 4);

@@ -94,23 +94,81 @@ class ModelImpl : public Model {
 // character is followed by at least one character of the text: the rest of
 // the pattern is tried at every offset of the remaining text but never at
 // its end, so "a*b" does not match "a" and "*?" does not match "".
+//
+// The stars split the pattern into segments. Working from the last segment
+// back, `after[j]` tells whether the pattern from the current segment on
+// matches the text from offset j; a star then needs that for some offset
+// in [j, n). This takes time in proportion to the pattern's length times
+// the text's, where trying every offset for every star took exponential
+// time ("*?*?*?*?*?Z" over a line).
 template <typename T>
 bool uwildcard(const T* pattern, const T* text) {
-  for (; *pattern != static_cast<T>('*'); ++pattern, ++text) {
-    if (*pattern == static_cast<T>(0)) return *text == static_cast<T>(0);
-    if (*pattern == static_cast<T>('?')) {
-      if (*text == static_cast<T>(0)) return false;
-    } else if (*pattern != *text) {
-      return false;
-    }
-  }
-  ++pattern;
-  if (*pattern == static_cast<T>(0)) return true;
+  const T star = static_cast<T>('*');
+  const T any = static_cast<T>('?');
   size_t n = 0;
   while (text[n] != static_cast<T>(0)) ++n;
-  for (size_t i = 0; i < n; ++i)
-    if (uwildcard(pattern, text + i)) return true;
-  return false;
+  // Segment bounds: segment s runs from begin[s] to end[s] (exclusive);
+  // segment 0 is the text before the first star.
+  std::vector<size_t> begin(1, 0), end;
+  size_t m = 0;
+  for (; pattern[m] != static_cast<T>(0); ++m) {
+    if (pattern[m] == star) {
+      end.push_back(m);
+      begin.push_back(m + 1);
+    }
+  }
+  end.push_back(m);
+  const size_t last = begin.size() - 1;
+  // Whether segment s matches the text at offset j, character by character.
+  auto fits = [&](size_t s, size_t j) {
+    const size_t length = end[s] - begin[s];
+    if (j > n || n - j < length) return false;
+    for (size_t k = 0; k < length; ++k) {
+      const T c = pattern[begin[s] + k];
+      if (c != any && c != text[j + k]) return false;
+    }
+    return true;
+  };
+  // A final star matches whatever remains.
+  const bool finalStar = last > 0 && begin[last] == m;
+
+  // anyAfter[j]: some offset i in [j, n) at which the pattern from segment
+  // s + 1 on matches, for the segment s being computed.
+  std::vector<char> anyAfter(n + 1, 0);
+  std::vector<char> here(n + 1, 0);
+  for (size_t s = last; s >= 1; --s) {
+    if (s == last && finalStar) {
+      // Not used: the star before it returns true at once.
+    } else {
+      const size_t length = end[s] - begin[s];
+      for (size_t j = 0; j <= n; ++j) {
+        bool ok = fits(s, j);
+        if (ok) {
+          const size_t next = j + length;
+          if (s == last) {
+            ok = next == n;
+          } else if (s + 1 == last && finalStar) {
+            ok = true;
+          } else {
+            ok = next < n && anyAfter[next] != 0;
+          }
+        }
+        here[j] = ok ? 1 : 0;
+      }
+      // Suffix OR over [j, n) for the star before segment s.
+      char seen = 0;
+      anyAfter[n] = 0;
+      for (size_t j = n; j-- > 0;) {
+        seen = static_cast<char>(seen | here[j]);
+        anyAfter[j] = seen;
+      }
+    }
+  }
+  if (!fits(0, 0)) return false;
+  const size_t next = end[0] - begin[0];
+  if (last == 0) return next == n;
+  if (last == 1 && finalStar) return true;
+  return next < n && anyAfter[next] != 0;
 }
 
 #endif  // TALMORO_TAGGER_MODEL_IMPL_H_
