@@ -29,12 +29,14 @@ for t in $targets; do
   artifacts="$build/fuzz-artifacts/$t"
   log="$build/fuzz-work/$t.log"
   mkdir -p "$work" "$artifacts"
+  # The fuzzer adds to the first corpus it is given: give it a copy, so that
+  # the committed seeds stay as they are.
+  cp "tests/fuzz/corpus/$t"/* "$work"/
   flags=(-max_total_time="$seconds" -timeout="$timeout" -rss_limit_mb=2048
          -artifact_prefix="$artifacts/" -print_final_stats=1)
   # The user dictionary reports every malformed line on standard error.
   [ "$t" = user_knowledge ] && flags+=(-close_fd_mask=2)
-  if "$build/tests/fuzz/${t}_fuzz" "${flags[@]}" "$work" "tests/fuzz/corpus/$t" \
-      >"$log" 2>&1; then
+  if "$build/tests/fuzz/${t}_fuzz" "${flags[@]}" "$work" >"$log" 2>&1; then
     runs=$(sed -n 's/^stat::number_of_executed_units: *//p' "$log")
     echo "fuzz $t: ${runs:-?} inputs, no fault"
     passed=$((passed + 1))
