@@ -42,7 +42,8 @@ Files readFiles(const std::string& dir, std::vector<std::string> names) {
   Files f;
   f.dir = dir;
   f.names = names;
-  for (const std::string& n : names) f.data.push_back(reliability::readFile(dir + "/" + n));
+  for (const std::string& n : names)
+    f.data.push_back(reliability::readFile(dir + "/" + n));
   return f;
 }
 
@@ -60,7 +61,8 @@ std::string checkResult(const Result* r, unsigned long limit) {
 }
 
 unsigned long unitsOf(const char* text) {
-  unsigned short* u = utf8_touchar(reinterpret_cast<const unsigned char*>(text));
+  unsigned short* u =
+      utf8_touchar(reinterpret_cast<const unsigned char*>(text));
   unsigned long n = 0;
   while (u != nullptr && u[n] != 0) ++n;
   std::free(u);
@@ -157,18 +159,21 @@ void readBytes(const Files& f, std::set<size_t> (&out)[3]) {
   const int64_t count = static_cast<int64_t>(tri.size() / 8);
   auto touchUnit = [&](int64_t i) {
     if (i < 0 || i >= count) return;
-    for (size_t b = 0; b < 8; ++b) out[0].insert(static_cast<size_t>(i) * 8 + b);
+    for (size_t b = 0; b < 8; ++b)
+      out[0].insert(static_cast<size_t>(i) * 8 + b);
   };
   auto touchHit = [&](int64_t b) {
     const Unit u = unitAt(tri, b);
     if (u.check != static_cast<uint32_t>(b) || u.base >= 0) return;
     const int64_t value = -static_cast<int64_t>(u.base) - 1;
     if ((value + 1) * 4 > static_cast<int64_t>(idx.size())) return;
-    for (size_t k = 0; k < 4; ++k) out[1].insert(static_cast<size_t>(value) * 4 + k);
+    for (size_t k = 0; k < 4; ++k)
+      out[1].insert(static_cast<size_t>(value) * 4 + k);
     int32_t r;
     std::memcpy(&r, idx.data() + value * 4, 4);
     // The chain's records, entry by entry, up to the last-marked entry.
-    for (int guard = 0; guard < 64 && r >= 0 && static_cast<size_t>(r) + 5 <= dat.size();
+    for (int guard = 0;
+         guard < 64 && r >= 0 && static_cast<size_t>(r) + 5 <= dat.size();
          ++guard) {
       size_t off = static_cast<size_t>(r);
       int32_t link;
@@ -304,7 +309,8 @@ void damageDictionary(const Files& f, const Model* model, size_t spread,
   }
   std::printf("dictionary %s: %zu variants, %zu refused at load\n",
               f.dir.c_str(), outcome.variants, outcome.refused);
-  ::testing::Test::RecordProperty("variants", static_cast<int>(outcome.variants));
+  ::testing::Test::RecordProperty("variants",
+                                  static_cast<int>(outcome.variants));
 }
 
 // --- Model ------------------------------------------------------------------
@@ -317,8 +323,8 @@ void damageModel(const Files& f, const Knowledge* dic, size_t spread,
     const std::string& original = f.data[which];
     const std::string other = dir.path() + "/" + f.names[1 - which];
     ASSERT_TRUE(reliability::writeFile(other, f.data[1 - which]));
-    ASSERT_TRUE(reliability::writeFile(dir.path() + "/" + MODEL_TAGSEQ_RULE_FILE,
-                                       f.data[2]));
+    ASSERT_TRUE(reliability::writeFile(
+        dir.path() + "/" + MODEL_TAGSEQ_RULE_FILE, f.data[2]));
     const std::string path = dir.path() + "/" + f.names[which];
     auto attempt = [&](const std::string& image, const std::string& what) {
       ASSERT_TRUE(reliability::writeFile(path, image));
@@ -334,7 +340,8 @@ void damageModel(const Files& f, const Knowledge* dic, size_t spread,
       Model::destroyObject(model);
     };
     for (size_t n : cutLengths(original.size(), spread))
-      attempt(original.substr(0, n), f.names[which] + " cut to " + std::to_string(n));
+      attempt(original.substr(0, n),
+              f.names[which] + " cut to " + std::to_string(n));
     // Units of a small table, at most 600 evenly spread, have one bit of
     // their base or their check flipped; a large table gets random offsets.
     std::vector<size_t> offsets;
@@ -362,8 +369,8 @@ void damageModel(const Files& f, const Knowledge* dic, size_t spread,
 }
 
 Files dictionaryFiles(const std::string& dir) {
-  return readFiles(dir, {KNOWLEDGE_TRIE_FILE, KNOWLEDGE_INDEX_FILE,
-                         KNOWLEDGE_DATA_FILE});
+  return readFiles(
+      dir, {KNOWLEDGE_TRIE_FILE, KNOWLEDGE_INDEX_FILE, KNOWLEDGE_DATA_FILE});
 }
 
 Files modelFiles(const std::string& dir) {
@@ -375,9 +382,11 @@ class DamagedFiles : public ::testing::Test {
  protected:
   void SetUp() override {
     std::string message;
-    ASSERT_TRUE(reliability::writeFixtureDictionary(dir_.path() + "/dic", &message))
+    ASSERT_TRUE(
+        reliability::writeFixtureDictionary(dir_.path() + "/dic", &message))
         << message;
-    ASSERT_TRUE(reliability::writeFixtureModel(dir_.path() + "/model", &message))
+    ASSERT_TRUE(
+        reliability::writeFixtureModel(dir_.path() + "/model", &message))
         << message;
     dic_ = Knowledge::createObject();
     ASSERT_EQ(dic_->load((dir_.path() + "/dic").c_str()), 0);

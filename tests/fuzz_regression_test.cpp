@@ -13,8 +13,8 @@
 #include "knowledge/inter_result.h"
 #include "knowledge/knowledge_impl.h"
 #include "knowledge/lexicon_source.h"
-#include "result/result_impl.h"
 #include "reliability_support.h"
+#include "result/result_impl.h"
 #include "tagger/model_impl.h"
 
 namespace {
@@ -29,9 +29,9 @@ double secondsSince(Clock::time_point start) {
 void compileFixture(CompiledLexicon* lexicon) {
   std::vector<SourceEntry> entries;
   std::vector<SourceError> errors;
-  EXPECT_TRUE(parseSource(
-      reliability::readFile(reliability::testData("basic.lex")), &entries,
-      &errors));
+  EXPECT_TRUE(
+      parseSource(reliability::readFile(reliability::testData("basic.lex")),
+                  &entries, &errors));
   EXPECT_TRUE(compileEntries(entries, lexicon));
 }
 
@@ -72,7 +72,7 @@ TEST(FuzzRegression, RecordWithoutLastMarkIsReadForBoundedEntries) {
   const unsigned short first = 0x4E00;
   for (unsigned k = 0; k < 300; ++k) {
     buf.append_uint32(static_cast<unsigned int>(NNG));  // bit 0 clear
-    buf.append_uint8(3);                                 // one unit, spelled
+    buf.append_uint8(3);                                // one unit, spelled
     buf.append_uint16(static_cast<uint16_t>(first + k));
   }
   const unsigned short text[] = {0xD559, 0};
@@ -104,8 +104,7 @@ TEST(FuzzRegression, RecordWithoutLastMarkIsReadForBoundedEntries) {
                 reinterpret_cast<const char*>(lexicon.units.data()),
                 lexicon.units.size() * sizeof(TrieUnit),
                 reinterpret_cast<const char*>(lexicon.index.data()),
-                lexicon.index.size() * sizeof(int32_t), dat.data(),
-                dat.size()),
+                lexicon.index.size() * sizeof(int32_t), dat.data(), dat.size()),
             0);
   Analyzer* analyzer = Analyzer::createObject(dic);
   Candidate* candidate = Candidate::createObject();

@@ -50,17 +50,20 @@ class Leaks : public ::testing::Test {
     CompiledLexicon tiny;
     ASSERT_TRUE(compileEntries(entries, &tiny));
     ASSERT_TRUE(writeLexicon(tiny, dir_.path() + "/tiny", &message)) << message;
-    ASSERT_TRUE(reliability::writeFixtureDictionary(dir_.path() + "/dic", &message))
+    ASSERT_TRUE(
+        reliability::writeFixtureDictionary(dir_.path() + "/dic", &message))
         << message;
-    ASSERT_TRUE(reliability::writeFixtureModel(dir_.path() + "/model", &message))
+    ASSERT_TRUE(
+        reliability::writeFixtureModel(dir_.path() + "/model", &message))
         << message;
     // An index whose size is no multiple of 4 fails the load half-way.
     ASSERT_TRUE(writeLexicon(tiny, dir_.path() + "/bad", &message)) << message;
     ASSERT_TRUE(reliability::writeFile(dir_.path() + "/bad/sys.idx", "12345"));
     // The fixture's entries without its comment lines, which would each be
     // reported on standard error.
-    user_ = "톨모로 톨모로/nnp\n갑니다\t갑니다/vv\n톨모로 톨/nng+모로/nng\n"
-            "abc abc/nng+x/jks\n";
+    user_ =
+        "톨모로 톨모로/nnp\n갑니다\t갑니다/vv\n톨모로 톨/nng+모로/nng\n"
+        "abc abc/nng+x/jks\n";
   }
 
   reliability::TempDir dir_{"talmoro_leaks"};

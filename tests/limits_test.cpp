@@ -66,9 +66,11 @@ class Limits : public ::testing::Test {
  protected:
   void SetUp() override {
     std::string message;
-    ASSERT_TRUE(reliability::writeFixtureDictionary(dir_.path() + "/dic", &message))
+    ASSERT_TRUE(
+        reliability::writeFixtureDictionary(dir_.path() + "/dic", &message))
         << message;
-    ASSERT_TRUE(reliability::writeFixtureModel(dir_.path() + "/model", &message))
+    ASSERT_TRUE(
+        reliability::writeFixtureModel(dir_.path() + "/model", &message))
         << message;
     dic_ = Knowledge::createObject();
     ASSERT_EQ(dic_->load((dir_.path() + "/dic").c_str()), 0);
@@ -202,12 +204,11 @@ int tagUnderMemoryLimit() {
     return 11;
   // 가나 has 97 analyses in this user dictionary: the matrix is 97 cells
   // per eojeol, more than the eojeol of one analysis each need otherwise.
-  static const char* const tags[] = {"nnp", "nng", "nnb", "np",  "nr",  "xr",
+  static const char* const tags[] = {"nnp", "nng", "nnb", "np",  "nr", "xr",
                                      "mag", "mm",  "ic",  "nnu", "vv", "va"};
   std::string source = "가나";
   for (const char* a : tags)
-    for (const char* b : tags)
-      source += std::string(" 가/") + a + "+나/" + b;
+    for (const char* b : tags) source += std::string(" 가/") + a + "+나/" + b;
   source += "\n";
   std::vector<char> buffer(source.begin(), source.end());
   buffer.push_back('\0');

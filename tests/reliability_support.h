@@ -94,10 +94,9 @@ class TempDir {
  public:
   explicit TempDir(const char* tag = "talmoro") {
     const char* base = getenv("TMPDIR");
-    std::string pattern = std::string(base != nullptr && *base != '\0'
-                                          ? base
-                                          : "/tmp") +
-                          "/" + tag + "_XXXXXX";
+    std::string pattern =
+        std::string(base != nullptr && *base != '\0' ? base : "/tmp") + "/" +
+        tag + "_XXXXXX";
     std::vector<char> buffer(pattern.begin(), pattern.end());
     buffer.push_back('\0');
     if (mkdtemp(buffer.data()) != nullptr) path_ = buffer.data();
@@ -136,8 +135,7 @@ inline bool writeFixtureDictionary(const std::string& dir,
 inline bool writeFixtureModel(const std::string& dir, std::string* message) {
   std::vector<TrainSentence> sentences;
   std::vector<CorpusError> errors;
-  if (!parseTextCorpus(readFile(testData("tagged.txt")), &sentences,
-                       &errors)) {
+  if (!parseTextCorpus(readFile(testData("tagged.txt")), &sentences, &errors)) {
     *message = "tagged.txt does not parse";
     return false;
   }
@@ -159,7 +157,9 @@ class Random {
     return state_;
   }
   // In [0, n); 0 for n = 0.
-  size_t below(size_t n) { return n == 0 ? 0 : static_cast<size_t>(next() % n); }
+  size_t below(size_t n) {
+    return n == 0 ? 0 : static_cast<size_t>(next() % n);
+  }
 
  private:
   uint64_t state_;
@@ -169,20 +169,20 @@ class Random {
 // analyzer treats apart (unknown words, numbers, Latin, Chinese characters,
 // punctuation): `count` lines of 1 to 14 eojeol.
 inline std::vector<std::string> generatedCorpus(size_t count, uint64_t seed) {
-  static const char* const nouns[] = {"학교", "사람", "책", "나", "것", "개",
-                                      "톨모로", "한국어", "가방"};
-  static const char* const closedParticles[] = {"이", "을", "은", "에",
-                                                "에서", ""};
-  static const char* const openParticles[] = {"가", "를", "는", "에",
-                                              "에서", ""};
+  static const char* const nouns[] = {"학교", "사람",   "책",     "나",  "것",
+                                      "개",   "톨모로", "한국어", "가방"};
+  static const char* const closedParticles[] = {"이", "을",   "은",
+                                                "에", "에서", ""};
+  static const char* const openParticles[] = {"가", "를",   "는",
+                                              "에", "에서", ""};
   static const char* const others[] = {
-      "먹고", "먹는데", "가다", "갈", "먹어요", "갑니다", "漢字", "123",
-      "Text", "3개", "책이다", "학교다", "(사람)", "나는데", "ABC학교",
-      "것이", "개를", "먹다가", "2024년", "~"};
+      "먹고",    "먹는데", "가다", "갈",     "먹어요", "갑니다", "漢字",
+      "123",     "Text",   "3개",  "책이다", "학교다", "(사람)", "나는데",
+      "ABC학교", "것이",   "개를", "먹다가", "2024년", "~"};
   static const char* const ends[] = {".", "?", "!", ",", ""};
   // Nouns ending in a closed syllable take the particles of closed syllables.
-  static const bool closed[] = {false, true, true, false, true, false,
-                                false, false, true};
+  static const bool closed[] = {false, true,  true,  false, true,
+                                false, false, false, true};
   Random random(seed);
   std::vector<std::string> lines;
   for (size_t n = 0; n < count; ++n) {

@@ -66,7 +66,8 @@ TEST(Threads, SharedKnowledgeAndModelGiveSingleThreadResults) {
   std::string modelDir = reliability::defaultModelDir();
   if (dicDir.empty()) {
     dicDir = dir.path() + "/dic";
-    ASSERT_TRUE(reliability::writeFixtureDictionary(dicDir, &message)) << message;
+    ASSERT_TRUE(reliability::writeFixtureDictionary(dicDir, &message))
+        << message;
   }
   if (modelDir.empty()) {
     modelDir = dir.path() + "/model";
@@ -109,12 +110,12 @@ TEST(Threads, SharedKnowledgeAndModelGiveSingleThreadResults) {
       if (outputs[t].analyses[i] != reference.analyses[i] ||
           outputs[t].taggings[i] != reference.taggings[i]) {
         if (++differences <= 3)
-          ADD_FAILURE() << "thread " << t << ", line " << i << ": "
-                        << lines[i] << "\n  analyses:\n"
+          ADD_FAILURE() << "thread " << t << ", line " << i << ": " << lines[i]
+                        << "\n  analyses:\n"
                         << outputs[t].analyses[i] << "  expected:\n"
-                        << reference.analyses[i] << "  tagging: "
-                        << outputs[t].taggings[i] << "\n  expected: "
-                        << reference.taggings[i];
+                        << reference.analyses[i]
+                        << "  tagging: " << outputs[t].taggings[i]
+                        << "\n  expected: " << reference.taggings[i];
       }
     }
     EXPECT_EQ(differences, 0u) << "thread " << t;

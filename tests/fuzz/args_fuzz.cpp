@@ -36,8 +36,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
       const std::string& name = lines[k + 1];
       const size_t cut = name.size() / 2;
       opts.add(args::option(name.substr(0, cut), name.substr(cut),
-                            name.size() % 2 == 1, name.size() % 3 == 0,
-                            name));
+                            name.size() % 2 == 1, name.size() % 3 == 0, name));
     }
   } catch (const args::exception&) {
   }
@@ -46,8 +45,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   std::vector<const char*> argv;
   for (const std::string& s : lines) argv.push_back(s.c_str());
   try {
-    args::args parsed = args::reader::parse(
-        copy, static_cast<int>(argv.size()), argv.data());
+    args::args parsed =
+        args::reader::parse(copy, static_cast<int>(argv.size()), argv.data());
     for (const std::string& s : lines) {
       if (parsed.hasValue(s)) parsed.getOption(s);
     }

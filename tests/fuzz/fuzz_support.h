@@ -169,10 +169,10 @@ inline void takePiece(const uint8_t* data, size_t size, size_t* at,
 // analyzer's other routes (irregular hits, symbols, unknown nouns).
 inline const std::vector<std::string>& probeWords() {
   static const std::vector<std::string> words = {
-      "학교에",  "사람이",  "책을",   "나는",   "것이",   "개를",
-      "갈다",    "가다",    "갑니다", "먹는데", "먹어요", "먹고",
+      "학교에",   "사람이", "책을",   "나는",   "것이",   "개를",
+      "갈다",     "가다",   "갑니다", "먹는데", "먹어요", "먹고",
       "학교에서", "책이다", "3개",    "漢字는", "Text를", "톨모로",
-      "가방을",  "(사람)",  "나를.",  "갈",     "ABC학교"};
+      "가방을",   "(사람)", "나를.",  "갈",     "ABC학교"};
   return words;
 }
 

@@ -56,10 +56,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   const std::string dat(reinterpret_cast<const char*>(data + at), size - at);
 
   Knowledge* dic = Knowledge::createObject();
-  const int rc = dic->loadFromBuffer(
-      reinterpret_cast<const char*>(units.data()),
-      units.size() * sizeof(TrieUnit), idx.data(), idx.size(), dat.data(),
-      dat.size());
+  const int rc =
+      dic->loadFromBuffer(reinterpret_cast<const char*>(units.data()),
+                          units.size() * sizeof(TrieUnit), idx.data(),
+                          idx.size(), dat.data(), dat.size());
   if (idx.size() % 4 != 0) {
     fuzz::require(rc == -2, "an unaligned index is refused");
   } else {

@@ -28,15 +28,15 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   fuzz::takePiece(data, size, &at, &etrans);
   const std::string rules(reinterpret_cast<const char*>(data + at), size - at);
   fuzz::require(
-      reliability::writeFile(dir.file(MODEL_MORPHEME_TRANSITION_FILE), mtrans) &&
+      reliability::writeFile(dir.file(MODEL_MORPHEME_TRANSITION_FILE),
+                             mtrans) &&
           reliability::writeFile(dir.file(MODEL_EOJUL_TRANSITION_FILE),
                                  etrans) &&
           reliability::writeFile(dir.file(MODEL_TAGSEQ_RULE_FILE), rules),
       "model files written");
 
   Model* model = Model::createObject();
-  fuzz::require(model->load(dir.path().c_str()) == 0,
-                "readable tables load");
+  fuzz::require(model->load(dir.path().c_str()) == 0, "readable tables load");
   tagger->setModel(model);
   fuzz::tagAndCheck(tagger, sentence, fuzz::probeSentence());
   fuzz::tagAndCheck(tagger, sentence, "책");
