@@ -66,6 +66,14 @@ bool string_cache(JNIEnv* env) {
   return true;
 }
 
+// IllegalStateException for a handle whose "object" field is 0.
+void throw_no_object(JNIEnv* env, const char* what, const char* reason) {
+  char message[160];
+  std::snprintf(message, sizeof message, "%s has no native object: %s", what,
+                reason);
+  throw_by_name(env, "java/lang/IllegalStateException", message);
+}
+
 jfieldID object_field(JNIEnv* env, jobject object) {
   jclass cls = env->GetObjectClass(object);
   jfieldID id = env->GetFieldID(cls, "object", "J");
@@ -85,6 +93,12 @@ void throw_null_pointer(JNIEnv* env, const char* message) {
 
 void throw_illegal_state(JNIEnv* env, const char* message) {
   throw_by_name(env, "java/lang/IllegalStateException", message);
+}
+
+void throw_null_argument(JNIEnv* env, const char* what) {
+  char message[128];
+  std::snprintf(message, sizeof message, "%s is null", what);
+  throw_null_pointer(env, message);
 }
 
 void throw_native_failure(JNIEnv* env, bool out_of_memory) {
@@ -117,11 +131,7 @@ void* optional_native_object(JNIEnv* env, jobject handle, const char* what,
     return nullptr;
   }
   if (address == 0) {
-    char message[160];
-    std::snprintf(message, sizeof message,
-                  "%s has no native object: it was destroyed or never created",
-                  what);
-    throw_illegal_state(env, message);
+    throw_no_object(env, what, "it was destroyed or never created");
     *failed = true;
     return nullptr;
   }
@@ -130,9 +140,7 @@ void* optional_native_object(JNIEnv* env, jobject handle, const char* what,
 
 void* native_object(JNIEnv* env, jobject handle, const char* what) {
   if (handle == nullptr) {
-    char message[128];
-    std::snprintf(message, sizeof message, "%s is null", what);
-    throw_null_pointer(env, message);
+    throw_null_argument(env, what);
     return nullptr;
   }
   bool failed = false;
@@ -236,9 +244,7 @@ jstring java_new_string_encoding(JNIEnv* env, jbyteArray bytes,
 
 char* jstring_to_utf8(JNIEnv* env, jstring string, const char* what) {
   if (string == nullptr) {
-    char message[128];
-    std::snprintf(message, sizeof message, "%s is null", what);
-    throw_null_pointer(env, message);
+    throw_null_argument(env, what);
     return nullptr;
   }
   jbyteArray bytes = java_get_bytes_encoding(env, string, UTF8);
@@ -265,6 +271,111 @@ jstring utf8_to_jstring(JNIEnv* env, const char* text, bool* failed) {
   if (string == nullptr) *failed = true;
   return string;
 }
+
+const Use KNOWLEDGE_USE = {"knowledge", "Lcom/quillon/talmoro/Knowledge;",
+                           "knowledge"};
+const Use USER_KNOWLEDGE_USE = {
+    "userKnowledge", "Lcom/quillon/talmoro/UserKnowledge;", "user knowledge"};
+const Use MODEL_USE = {"model", "Lcom/quillon/talmoro/Model;", "model"};
+
+bool remember_use(JNIEnv* env, jobject self, const Use& use, jobject used) {
+  jfieldID id = field_of(env, self, use.field, use.signature);
+  if (id == nullptr) return false;
+  env->SetObjectField(self, id, used);
+  return true;
+}
+
+bool uses_alive(JNIEnv* env, jobject self, std::initializer_list<Use> uses) {
+  jclass cls = env->GetObjectClass(self);
+  bool alive = true;
+  for (const Use& use : uses) {
+    jfieldID id = env->GetFieldID(cls, use.field, use.signature);
+    if (id == nullptr) {
+      alive = false;
+      break;
+    }
+    LocalRef used(env, env->GetObjectField(self, id));
+    if (used.get() == nullptr) continue;  // never given
+    jlong address = get_object_variable(env, used.get());
+    if (env->ExceptionCheck()) {
+      alive = false;
+      break;
+    }
+    if (address == 0) {
+      throw_no_object(env, use.what, "it was destroyed while still in use");
+      alive = false;
+      break;
+    }
+  }
+  env->DeleteLocalRef(cls);
+  return alive;
+}
+
+namespace {
+
+// A new array of `cls` with n elements, element i made by make(i). A null
+// element without an exception pending stays null in the array. Null with an
+// exception pending on failure.
+template <typename Make>
+jobjectArray new_array(JNIEnv* env, jclass cls, unsigned long n, Make make) {
+  if (n > static_cast<unsigned long>(INT_MAX)) {
+    throw_out_of_memory(env, "talmoro: too many elements for a Java array");
+    return nullptr;
+  }
+  LocalRef array(env, env->NewObjectArray(static_cast<jsize>(n), cls, nullptr));
+  if (array.get() == nullptr) return nullptr;
+  for (unsigned long i = 0; i < n; ++i) {
+    // One element at a time: its local references go before the next one.
+    LocalRef element(env, make(i));
+    if (env->ExceptionCheck()) return nullptr;
+    if (element.get() == nullptr) continue;
+    env->SetObjectArrayElement(static_cast<jobjectArray>(array.get()),
+                               static_cast<jsize>(i), element.get());
+    if (env->ExceptionCheck()) return nullptr;
+  }
+  return static_cast<jobjectArray>(array.release());
+}
+
+// The Java result classes that a process call fills, looked up once per
+// call. Every reference is local and released by the destructor.
+class ResultTypes {
+ public:
+  explicit ResultTypes(JNIEnv* env) : env_(env) {}
+  ~ResultTypes();
+  ResultTypes(const ResultTypes&) = delete;
+  ResultTypes& operator=(const ResultTypes&) = delete;
+
+  // Looks up Result and Morph, and Eojul too when `with_eojul`; false with
+  // an exception pending when a class or member is missing.
+  bool init(bool with_eojul);
+
+  // A new Java Result holding every morpheme of `result`, in order.
+  jobject newResult(const Result* result);
+  // A new Java Eojul with the word's text and its Result.
+  jobject newEojul(const Eojul* eojul);
+
+  jclass resultClass() const { return result_class_; }
+  jclass eojulClass() const { return eojul_class_; }
+
+ private:
+  jobject newMorph(const Result* result, int index);
+
+  JNIEnv* env_;
+  jclass result_class_ = nullptr;
+  jclass morph_class_ = nullptr;
+  jclass eojul_class_ = nullptr;
+  jmethodID result_init_ = nullptr;
+  jmethodID morph_init_ = nullptr;
+  jmethodID eojul_init_ = nullptr;
+  jfieldID result_score_ = nullptr;
+  jfieldID result_morph_ = nullptr;
+  jfieldID morph_lexicon_ = nullptr;
+  jfieldID morph_pos_tag_ = nullptr;
+  jfieldID morph_start_ = nullptr;
+  jfieldID morph_end_ = nullptr;
+  jfieldID eojul_eojul_ = nullptr;
+  jfieldID eojul_result_ = nullptr;
+};
 
 ResultTypes::~ResultTypes() {
   if (result_class_ != nullptr) env_->DeleteLocalRef(result_class_);
@@ -332,21 +443,10 @@ jobject ResultTypes::newMorph(const Result* result, int index) {
 jobject ResultTypes::newResult(const Result* result) {
   JNIEnv* env = env_;
   unsigned long size = result->size();
-  if (size > static_cast<unsigned long>(INT_MAX)) {
-    throw_out_of_memory(env, "talmoro: too many morphemes for a Java array");
-    return nullptr;
-  }
-  jsize count = static_cast<jsize>(size);
-  LocalRef morphs(env, env->NewObjectArray(count, morph_class_, nullptr));
+  LocalRef morphs(env, new_array(env, morph_class_, size, [&](unsigned long m) {
+                    return newMorph(result, static_cast<int>(m));
+                  }));
   if (morphs.get() == nullptr) return nullptr;
-  for (jsize m = 0; m < count; ++m) {
-    // One morph at a time: its local references go before the next one.
-    LocalRef morph(env, newMorph(result, m));
-    if (morph.get() == nullptr) return nullptr;
-    env->SetObjectArrayElement(static_cast<jobjectArray>(morphs.get()), m,
-                               morph.get());
-    if (env->ExceptionCheck()) return nullptr;
-  }
   LocalRef object(env, env->NewObject(result_class_, result_init_));
   if (env->ExceptionCheck() || object.get() == nullptr) return nullptr;
   env->SetFloatField(object.get(), result_score_, result->score());
@@ -369,6 +469,66 @@ jobject ResultTypes::newEojul(const Eojul* eojul) {
     env->SetObjectField(object.get(), eojul_result_, java_result.get());
   }
   return object.release();
+}
+
+}  // namespace
+
+jobject new_java_candidate(JNIEnv* env, const Candidate* candidate,
+                           unsigned long n) {
+  LocalRef java_candidate(env,
+                          new_object(env, "com/quillon/talmoro/Candidate"));
+  if (java_candidate.get() == nullptr) return nullptr;
+  if (n == 0) return java_candidate.release();
+
+  if (env->EnsureLocalCapacity(32) != 0) return nullptr;
+  jfieldID origin_field =
+      field_of(env, java_candidate.get(), "origin", "Ljava/lang/String;");
+  if (origin_field == nullptr) return nullptr;
+  jfieldID result_field = field_of(env, java_candidate.get(), "result",
+                                   "[Lcom/quillon/talmoro/Result;");
+  if (result_field == nullptr) return nullptr;
+  ResultTypes types(env);
+  if (!types.init(false)) return nullptr;
+
+  if (n > candidate->size()) n = candidate->size();
+  LocalRef results(env, new_array(env, types.resultClass(), n,
+                                  [&](unsigned long j) -> jobject {
+                                    const Result* result = candidate->get(j);
+                                    if (result == nullptr) return nullptr;
+                                    return types.newResult(result);
+                                  }));
+  if (results.get() == nullptr) return nullptr;
+  bool failed = false;
+  LocalRef origin(env, utf8_to_jstring(env, candidate->origin(), &failed));
+  if (failed) return nullptr;
+  env->SetObjectField(java_candidate.get(), origin_field, origin.get());
+  env->SetObjectField(java_candidate.get(), result_field, results.get());
+  return java_candidate.release();
+}
+
+jobject new_java_sentence(JNIEnv* env, const Sentence* sentence,
+                          unsigned long n) {
+  LocalRef java_sentence(env, new_object(env, "com/quillon/talmoro/Sentence"));
+  if (java_sentence.get() == nullptr) return nullptr;
+  if (n == 0) return java_sentence.release();
+
+  if (env->EnsureLocalCapacity(32) != 0) return nullptr;
+  jfieldID eojul_field = field_of(env, java_sentence.get(), "eojul",
+                                  "[Lcom/quillon/talmoro/Eojul;");
+  if (eojul_field == nullptr) return nullptr;
+  ResultTypes types(env);
+  if (!types.init(true)) return nullptr;
+
+  if (n > sentence->size()) n = sentence->size();
+  LocalRef eojuls(env, new_array(env, types.eojulClass(), n,
+                                 [&](unsigned long i) -> jobject {
+                                   const Eojul* eojul = sentence->get(i);
+                                   if (eojul == nullptr) return nullptr;
+                                   return types.newEojul(eojul);
+                                 }));
+  if (eojuls.get() == nullptr) return nullptr;
+  env->SetObjectField(java_sentence.get(), eojul_field, eojuls.get());
+  return java_sentence.release();
 }
 
 }  // namespace talmoro_jni

@@ -1,6 +1,7 @@
 // Helpers shared by the Java native methods: the "object" field of the
-// handle classes, text conversion between Java strings and UTF-8, and the
-// copying of native results into the Java result classes.
+// handle classes, handle creation and destruction, setters, text conversion
+// between Java strings and UTF-8, and the copying of native results into the
+// Java result classes.
 //
 // Every helper that can fail returns null (or false) with a Java exception
 // pending; the caller releases what it holds and returns at once, so the
@@ -12,6 +13,7 @@
 #include <jni.h>
 
 #include <cstdlib>
+#include <initializer_list>
 #include <memory>
 #include <new>
 
@@ -22,6 +24,8 @@ namespace talmoro_jni {
 // Raise java.lang.NullPointerException or IllegalStateException.
 void throw_null_pointer(JNIEnv* env, const char* message);
 void throw_illegal_state(JNIEnv* env, const char* message);
+// NullPointerException with the message "<what> is null".
+void throw_null_argument(JNIEnv* env, const char* what);
 
 // The "object" field of a handle. get_object_variable returns 0 with an
 // exception pending when the lookup fails.
@@ -84,6 +88,96 @@ void guarded_void(JNIEnv* env, F&& body) {
   }
 }
 
+// A dictionary or model that an analyzer or tagger uses without owning it.
+// The Java handle of the analyzer or tagger keeps it in a field, so that a
+// call made after it was destroyed raises IllegalStateException instead of
+// reading freed memory.
+struct Use {
+  const char* field;      // field of the analyzer or tagger handle
+  const char* signature;  // its JNI type
+  const char* what;       // the argument's name in messages
+};
+extern const Use KNOWLEDGE_USE;
+extern const Use USER_KNOWLEDGE_USE;
+extern const Use MODEL_USE;
+
+// Stores `used` in the field of `self` named by `use`; false with an
+// exception pending.
+bool remember_use(JNIEnv* env, jobject self, const Use& use, jobject used);
+
+// False with IllegalStateException pending when one of the handles stored
+// in the fields of `self` named by `uses` has been destroyed.
+bool uses_alive(JNIEnv* env, jobject self, std::initializer_list<Use> uses);
+
+// A handle argument of a createObject overload, with the field of the new
+// handle that keeps it.
+struct UsedHandle {
+  const Use* use;
+  jobject handle;
+};
+
+// A new handle of `cls` that keeps `uses` and holds the native object made
+// by `create`. When the handle cannot take the object, the object is
+// destroyed again. Null with an exception pending on failure.
+template <typename T, typename Create>
+jobject new_handle(JNIEnv* env, jclass cls, Create create,
+                   std::initializer_list<UsedHandle> uses = {}) {
+  jobject handle = new_object(env, cls);
+  if (handle == nullptr) return nullptr;
+  for (const UsedHandle& used : uses) {
+    if (!remember_use(env, handle, *used.use, used.handle)) {
+      env->DeleteLocalRef(handle);
+      return nullptr;
+    }
+  }
+  T* object = create();
+  if (!set_object_variable(env, handle, reinterpret_cast<jlong>(object))) {
+    T::destroyObject(object);
+    env->DeleteLocalRef(handle);
+    return nullptr;
+  }
+  return handle;
+}
+
+// destroyObject of every handle class: the native object is destroyed and
+// the field set to 0; a field already 0 is harmless. A null handle raises
+// NullPointerException naming `what`.
+template <typename T>
+void destroy_handle(JNIEnv* env, jobject handle, const char* what) {
+  if (handle == nullptr) {
+    throw_null_argument(env, what);
+    return;
+  }
+  jlong address = get_object_variable(env, handle);
+  if (env->ExceptionCheck()) return;
+  // The field is cleared first, so a handle never points at freed memory.
+  if (!set_object_variable(env, handle, 0)) return;
+  T::destroyObject(reinterpret_cast<T*>(address));
+}
+
+// A setter of an analyzer or tagger: hands the native object of `argument`
+// to `set` and keeps the argument in the field named by `use`. A null or
+// destroyed `self` or `argument` raises an exception and changes nothing,
+// except that a null argument is ignored when `optional`.
+template <typename T, typename A, typename Set>
+void set_used(JNIEnv* env, jobject self, const char* what, const Use& use,
+              jobject argument, bool optional, Set set) {
+  auto* object = native_handle<T>(env, self, what);
+  if (object == nullptr) return;
+  A* value;
+  if (optional) {
+    bool failed = false;
+    value = static_cast<A*>(
+        optional_native_object(env, argument, use.what, &failed));
+    if (failed || value == nullptr) return;
+  } else {
+    value = native_handle<A>(env, argument, use.what);
+    if (value == nullptr) return;
+  }
+  if (!remember_use(env, self, use, argument)) return;
+  set(object, value);
+}
+
 // The bytes of `string` in `encoding`, as a Java byte array; null when the
 // String class or its method cannot be found.
 jbyteArray java_get_bytes_encoding(JNIEnv* env, jstring string,
@@ -109,46 +203,41 @@ using Utf8Text = std::unique_ptr<char, FreeDeleter>;
 // an exception; *failed is set when an exception is pending.
 jstring utf8_to_jstring(JNIEnv* env, const char* text, bool* failed);
 
-// The Java result classes that a process call fills, looked up once per
-// call. Every reference is local and released by the destructor.
-class ResultTypes {
- public:
-  explicit ResultTypes(JNIEnv* env) : env_(env) {}
-  ~ResultTypes();
-  ResultTypes(const ResultTypes&) = delete;
-  ResultTypes& operator=(const ResultTypes&) = delete;
+// A new Java Candidate holding the first n results of `candidate`, in order,
+// and its origin; when n is 0 both fields stay null.
+jobject new_java_candidate(JNIEnv* env, const Candidate* candidate,
+                           unsigned long n);
+// A new Java Sentence holding the first n words of `sentence`, in order, each
+// with its chosen Result; when n is 0 its field stays null.
+jobject new_java_sentence(JNIEnv* env, const Sentence* sentence,
+                          unsigned long n);
 
-  // Looks up Result and Morph, and Eojul too when `with_eojul`; false with
-  // an exception pending when a class or member is missing.
-  bool init(bool with_eojul);
+// process of an analyzer or tagger: checks that the handle and the
+// dictionaries and model it uses are alive, runs the native engine on the
+// UTF-8 text of `jtext` into a fresh native container and returns
+// build(env, container, count). The native container is destroyed before
+// returning.
+template <typename Engine, typename Container, typename Build>
+jobject process_text(JNIEnv* env, jobject self, const char* what,
+                     std::initializer_list<Use> uses, jstring jtext,
+                     Build build) {
+  return guarded<jobject>(env, nullptr, [&]() -> jobject {
+    auto* engine = native_handle<Engine>(env, self, what);
+    if (engine == nullptr) return nullptr;
+    if (!uses_alive(env, self, uses)) return nullptr;
+    Utf8Text text(jstring_to_utf8(env, jtext, "text"));
+    if (text == nullptr) return nullptr;
 
-  // A new Java Result holding every morpheme of `result`, in order.
-  jobject newResult(const Result* result);
-  // A new Java Eojul with the word's text and its Result.
-  jobject newEojul(const Eojul* eojul);
-
-  jclass resultClass() const { return result_class_; }
-  jclass eojulClass() const { return eojul_class_; }
-
- private:
-  jobject newMorph(const Result* result, int index);
-
-  JNIEnv* env_;
-  jclass result_class_ = nullptr;
-  jclass morph_class_ = nullptr;
-  jclass eojul_class_ = nullptr;
-  jmethodID result_init_ = nullptr;
-  jmethodID morph_init_ = nullptr;
-  jmethodID eojul_init_ = nullptr;
-  jfieldID result_score_ = nullptr;
-  jfieldID result_morph_ = nullptr;
-  jfieldID morph_lexicon_ = nullptr;
-  jfieldID morph_pos_tag_ = nullptr;
-  jfieldID morph_start_ = nullptr;
-  jfieldID morph_end_ = nullptr;
-  jfieldID eojul_eojul_ = nullptr;
-  jfieldID eojul_result_ = nullptr;
-};
+    auto destroy = [](Container* container) {
+      Container::destroyObject(container);
+    };
+    std::unique_ptr<Container, decltype(destroy)> container(
+        Container::createObject(), destroy);
+    unsigned long n = engine->process(text.get(), container.get());
+    text.reset();
+    return build(env, container.get(), n);
+  });
+}
 
 // Releases a local reference at the end of a scope.
 class LocalRef {

@@ -1,41 +1,10 @@
 // Native methods of com.quillon.talmoro.Knowledge, UserKnowledge and Model:
 // the dictionaries and the tagger model, created empty and then loaded.
-#include <cstdio>
-
 #include "jni/jni_support.h"
 
 using namespace talmoro_jni;
 
 namespace {
-
-// A new handle of `cls` holding a new native object from `create`.
-template <typename T, typename Create>
-jobject new_loadable(JNIEnv* env, jclass cls, Create create) {
-  jobject handle = new_object(env, cls);
-  if (handle == nullptr) return nullptr;
-  T* object = create();
-  if (!set_object_variable(env, handle, reinterpret_cast<jlong>(object))) {
-    T::destroyObject(object);
-    env->DeleteLocalRef(handle);
-    return nullptr;
-  }
-  return handle;
-}
-
-template <typename T>
-void destroy_loadable(JNIEnv* env, jobject handle, const char* what) {
-  if (handle == nullptr) {
-    char message[64];
-    std::snprintf(message, sizeof message, "%s is null", what);
-    throw_null_pointer(env, message);
-    return;
-  }
-  jlong address = get_object_variable(env, handle);
-  if (env->ExceptionCheck()) return;
-  // The field is cleared first, so a handle never points at freed memory.
-  if (!set_object_variable(env, handle, 0)) return;
-  T::destroyObject(reinterpret_cast<T*>(address));
-}
 
 // Loads from the file or directory named by a Java string.
 template <typename T>
@@ -63,9 +32,7 @@ class ByteElements {
   // False with an exception pending when the array is null or unreadable.
   bool get(const char* what) {
     if (array_ == nullptr) {
-      char message[64];
-      std::snprintf(message, sizeof message, "%s is null", what);
-      throw_null_pointer(env_, message);
+      throw_null_argument(env_, what);
       return false;
     }
     length_ = env_->GetArrayLength(array_);
@@ -93,7 +60,7 @@ extern "C" {
 JNIEXPORT jobject JNICALL
 Java_com_quillon_talmoro_Knowledge_createObject(JNIEnv* env, jclass cls) {
   return guarded<jobject>(env, nullptr, [&]() -> jobject {
-    return new_loadable<Knowledge>(env, cls, [] {
+    return new_handle<Knowledge>(env, cls, [] {
       return Knowledge::createObject();
     });
   });
@@ -101,7 +68,7 @@ Java_com_quillon_talmoro_Knowledge_createObject(JNIEnv* env, jclass cls) {
 
 JNIEXPORT void JNICALL Java_com_quillon_talmoro_Knowledge_destroyObject(
     JNIEnv* env, jclass, jobject handle) {
-  destroy_loadable<Knowledge>(env, handle, "knowledge");
+  destroy_handle<Knowledge>(env, handle, "knowledge");
 }
 
 JNIEXPORT jint JNICALL Java_com_quillon_talmoro_Knowledge_load(
@@ -128,7 +95,7 @@ JNIEXPORT jint JNICALL Java_com_quillon_talmoro_Knowledge_loadFromBuffer(
 JNIEXPORT jobject JNICALL
 Java_com_quillon_talmoro_UserKnowledge_createObject(JNIEnv* env, jclass cls) {
   return guarded<jobject>(env, nullptr, [&]() -> jobject {
-    return new_loadable<UserKnowledge>(env, cls, [] {
+    return new_handle<UserKnowledge>(env, cls, [] {
       return UserKnowledge::createObject();
     });
   });
@@ -136,7 +103,7 @@ Java_com_quillon_talmoro_UserKnowledge_createObject(JNIEnv* env, jclass cls) {
 
 JNIEXPORT void JNICALL Java_com_quillon_talmoro_UserKnowledge_destroyObject(
     JNIEnv* env, jclass, jobject handle) {
-  destroy_loadable<UserKnowledge>(env, handle, "user knowledge");
+  destroy_handle<UserKnowledge>(env, handle, "user knowledge");
 }
 
 JNIEXPORT jint JNICALL Java_com_quillon_talmoro_UserKnowledge_load(
@@ -159,13 +126,13 @@ JNIEXPORT jint JNICALL Java_com_quillon_talmoro_UserKnowledge_loadFromBuffer(
 JNIEXPORT jobject JNICALL
 Java_com_quillon_talmoro_Model_createObject(JNIEnv* env, jclass cls) {
   return guarded<jobject>(env, nullptr, [&]() -> jobject {
-    return new_loadable<Model>(env, cls, [] { return Model::createObject(); });
+    return new_handle<Model>(env, cls, [] { return Model::createObject(); });
   });
 }
 
 JNIEXPORT void JNICALL Java_com_quillon_talmoro_Model_destroyObject(
     JNIEnv* env, jclass, jobject handle) {
-  destroy_loadable<Model>(env, handle, "model");
+  destroy_handle<Model>(env, handle, "model");
 }
 
 JNIEXPORT jint JNICALL Java_com_quillon_talmoro_Model_load(JNIEnv* env,

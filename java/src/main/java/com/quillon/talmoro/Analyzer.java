@@ -17,7 +17,8 @@ package com.quillon.talmoro;
  * them open while it is used. One analyzer serves one thread at a time. A null
  * argument (except to {@link #setUserKnowledge}) raises
  * {@link NullPointerException}; a call on a closed handle, or with a closed
- * dictionary, raises {@link IllegalStateException}.
+ * dictionary, raises {@link IllegalStateException}, and so does
+ * {@link #process} once a dictionary the analyzer uses has been closed.
  */
 public final class Analyzer implements AutoCloseable {
   static {
@@ -26,6 +27,11 @@ public final class Analyzer implements AutoCloseable {
 
   /** Address of the native analyzer; 0 when there is none. */
   private long object;
+
+  // The handles given to this analyzer, stored by the native library so that
+  // process refuses to run once one of them has been destroyed.
+  private Knowledge knowledge;
+  private UserKnowledge userKnowledge;
 
   Analyzer() {}
 

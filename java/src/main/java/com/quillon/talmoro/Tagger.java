@@ -9,7 +9,9 @@ package com.quillon.talmoro;
  * them: keep them open while it is used. One tagger serves one thread at a
  * time. A null argument (except to {@link #setUserKnowledge}) raises
  * {@link NullPointerException}; a call on a closed handle, or with a closed
- * model or dictionary, raises {@link IllegalStateException}.
+ * model or dictionary, raises {@link IllegalStateException}, and so does
+ * {@link #process} once the model or a dictionary the tagger uses has been
+ * closed.
  */
 public final class Tagger implements AutoCloseable {
   static {
@@ -18,6 +20,12 @@ public final class Tagger implements AutoCloseable {
 
   /** Address of the native tagger; 0 when there is none. */
   private long object;
+
+  // The handles given to this tagger, stored by the native library so that
+  // process refuses to run once one of them has been destroyed.
+  private Model model;
+  private Knowledge knowledge;
+  private UserKnowledge userKnowledge;
 
   Tagger() {}
 

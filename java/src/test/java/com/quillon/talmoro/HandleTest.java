@@ -91,6 +91,7 @@ public class HandleTest {
     assertThrows(IllegalStateException.class, () -> tagger.process("학교에"));
     assertThrows(IllegalStateException.class, () -> tagger.setModel(model));
     assertThrows(IllegalStateException.class, () -> tagger.setSysKnowledge(knowledge));
+    assertThrows(IllegalStateException.class, () -> tagger.setUserKnowledge(null));
     assertThrows(IllegalStateException.class, () -> new Tagger().process("학교에"));
 
     Knowledge k = Knowledge.createObject();
@@ -135,6 +136,83 @@ public class HandleTest {
   }
 
   @Test
+  public void processAfterAUsedHandleIsClosedThrowsIllegalState() {
+    Knowledge k = Fixtures.loadedKnowledge();
+    UserKnowledge u = Fixtures.loadedUserKnowledge();
+    Model m = Fixtures.loadedModel();
+    try (Analyzer analyzer = Analyzer.createObject(k, u);
+        Analyzer bySetters = Analyzer.createObject();
+        Tagger tagger = Tagger.createObject(m, k, u);
+        Tagger taggerBySetters = Tagger.createObject()) {
+      bySetters.setSysKnowledge(k);
+      taggerBySetters.setModel(m);
+      taggerBySetters.setSysKnowledge(k);
+      assertEquals("톨모로/nnp", tagger.process("톨모로").toString());
+
+      m.close();
+      IllegalStateException e =
+          assertThrows(IllegalStateException.class, () -> tagger.process("학교에"));
+      assertTrue(e.getMessage(), e.getMessage().startsWith("model "));
+      assertThrows(IllegalStateException.class, () -> taggerBySetters.process("학교에"));
+      // An analyzer does not use the model.
+      assertEquals("톨모로/nnp", analyzer.process("톨모로").getResults()[0].toString());
+
+      try (Model again = Fixtures.loadedModel()) {
+        // A live model makes the tagger usable again.
+        tagger.setModel(again);
+        assertEquals("학교/nng+에/jkb", tagger.process("학교에").toString());
+
+        u.close();
+        e = assertThrows(IllegalStateException.class, () -> tagger.process("학교에"));
+        assertTrue(e.getMessage(), e.getMessage().startsWith("user knowledge "));
+        assertThrows(IllegalStateException.class, () -> analyzer.process("학교에"));
+        // A null argument keeps the closed user dictionary; a live one replaces it.
+        analyzer.setUserKnowledge(null);
+        assertThrows(IllegalStateException.class, () -> analyzer.process("학교에"));
+        try (UserKnowledge other = Fixtures.loadedUserKnowledge()) {
+          analyzer.setUserKnowledge(other);
+          assertEquals("톨모로/nnp", analyzer.process("톨모로").getResults()[0].toString());
+          assertEquals("학교/nng+에/jkb", bySetters.process("학교에").getResults()[0].toString());
+
+          k.close();
+          e = assertThrows(IllegalStateException.class, () -> analyzer.process("학교에"));
+          assertTrue(e.getMessage(), e.getMessage().startsWith("knowledge "));
+          assertThrows(IllegalStateException.class, () -> bySetters.process("학교에"));
+          assertThrows(IllegalStateException.class, () -> taggerBySetters.process("학교에"));
+          // Setters still refuse a closed argument and accept a live one.
+          assertThrows(IllegalStateException.class, () -> bySetters.setSysKnowledge(k));
+          bySetters.setSysKnowledge(knowledge);
+          assertEquals("학교/nng+에/jkb", bySetters.process("학교에").getResults()[0].toString());
+        }
+      }
+    }
+  }
+
+  @Test
+  public void unloadedDictionariesAndModelsAreEmpty() {
+    try (Knowledge unloaded = Knowledge.createObject();
+        Knowledge failed = Knowledge.createObject();
+        Model unloadedModel = Model.createObject();
+        Model failedModel = Model.createObject()) {
+      assertTrue(failed.load(Fixtures.data("no-such-directory")) < 0);
+      assertTrue(failedModel.load(Fixtures.data("no-such-directory")) < 0);
+      try (Analyzer a = Analyzer.createObject(unloaded);
+          Analyzer b = Analyzer.createObject(failed);
+          Tagger plain = Tagger.createObject(unloadedModel, knowledge);
+          Tagger afterFailure = Tagger.createObject(failedModel, knowledge);
+          Tagger nothing = Tagger.createObject(unloadedModel, failed)) {
+        // Without a dictionary a word gets the whole-word fallback; without a
+        // model every word keeps its first analysis.
+        assertEquals("학교에/nf", a.process("학교에").getResults()[0].toString());
+        assertEquals("학교에/nf", b.process("학교에").getResults()[0].toString());
+        assertEquals("나/np+는/jx 사람/nng+이/jks", plain.process("나는 사람이").toString());
+        assertEquals("나/np+는/jx 사람/nng+이/jks", afterFailure.process("나는 사람이").toString());
+        assertEquals(2, nothing.process("나는 사람이").getEojuls().length);
+      }
+    }
+  }
+
+  @Test
   public void nullArgumentsThrowNullPointer() {
     assertThrows(NullPointerException.class, () -> Analyzer.createObject((Knowledge) null));
     assertThrows(NullPointerException.class, () -> Analyzer.createObject(null, null));
@@ -142,6 +220,7 @@ public class HandleTest {
     assertThrows(NullPointerException.class, () -> Analyzer.destroyObject(null));
     assertThrows(NullPointerException.class, () -> Tagger.createObject((Model) null));
     assertThrows(NullPointerException.class, () -> Tagger.createObject(model, null));
+    assertThrows(NullPointerException.class, () -> Tagger.createObject(null, knowledge));
     assertThrows(NullPointerException.class, () -> Tagger.createObject(model, knowledge, null));
     assertThrows(NullPointerException.class, () -> Tagger.destroyObject(null));
     assertThrows(NullPointerException.class, () -> Knowledge.destroyObject(null));
