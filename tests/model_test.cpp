@@ -1,53 +1,18 @@
 #include <gtest/gtest.h>
-#include <stdlib.h>
 #include <sys/stat.h>
-#include <unistd.h>
 
 #include <climits>
 #include <cstring>
-#include <filesystem>
 #include <cstdint>
-#include <cstdio>
 #include <string>
 #include <vector>
 
 #include "knowledge/trie_builder.h"
+#include "model_fixture.h"
 #include "tagger/model_impl.h"
 #include "tagger/model_trainer.h"
 
 namespace {
-
-// A fresh directory under the build tree, removed with its contents.
-class TempDir {
- public:
-  TempDir() {
-    std::string pattern = std::string(TALMORO_BUILD_DIR) + "/model_test_XXXXXX";
-    std::vector<char> buffer(pattern.begin(), pattern.end());
-    buffer.push_back('\0');
-    if (mkdtemp(buffer.data()) != nullptr) path_ = buffer.data();
-  }
-  ~TempDir() {
-    std::error_code ignored;
-    if (!path_.empty()) std::filesystem::remove_all(path_, ignored);
-  }
-  const std::string& path() const { return path_; }
-
- private:
-  std::string path_;
-};
-
-void writeBytes(const std::string& path, const void* data, size_t size) {
-  FILE* f = std::fopen(path.c_str(), "wb");
-  ASSERT_NE(f, nullptr) << path;
-  if (size > 0) {
-    ASSERT_EQ(std::fwrite(data, 1, size, f), size);
-  }
-  std::fclose(f);
-}
-
-void writeText(const std::string& path, const std::string& text) {
-  writeBytes(path, text.data(), text.size());
-}
 
 void writeUnits(const std::string& path, const std::vector<TrieUnit>& units) {
   writeBytes(path, units.data(), units.size() * sizeof(TrieUnit));

@@ -1,10 +1,8 @@
 #include <gtest/gtest.h>
-#include <stdlib.h>
 
 #include <cmath>
 #include <cstdint>
 #include <cstring>
-#include <filesystem>
 #include <string>
 #include <utility>
 #include <vector>
@@ -13,6 +11,8 @@
 #include "api/talmoro.h"
 #include "knowledge/knowledge_impl.h"
 #include "knowledge/lexicon_source.h"
+#include "lexicon_fixture.h"
+#include "model_fixture.h"
 #include "result/candidate_impl.h"
 #include "result/result_impl.h"
 #include "result/sentence_impl.h"
@@ -24,25 +24,6 @@
 namespace {
 
 const float LN2 = 0.69314718f;
-
-class TempDir {
- public:
-  TempDir() {
-    std::string pattern =
-        std::string(TALMORO_BUILD_DIR) + "/tagger_test_XXXXXX";
-    std::vector<char> buffer(pattern.begin(), pattern.end());
-    buffer.push_back('\0');
-    if (mkdtemp(buffer.data()) != nullptr) path_ = buffer.data();
-  }
-  ~TempDir() {
-    std::error_code ignored;
-    if (!path_.empty()) std::filesystem::remove_all(path_, ignored);
-  }
-  const std::string& path() const { return path_; }
-
- private:
-  std::string path_;
-};
 
 struct Morph {
   const char* lexicon;
@@ -78,25 +59,6 @@ std::string morphemes(const Result* r) {
     text += "/";
     text += r->posTag(static_cast<int>(i));
   }
-  return text;
-}
-
-// A model written from the given counts and loaded.
-bool loadModel(const TempDir& temp, const KeyCounts& m, const KeyCounts& e,
-               ModelImpl* model) {
-  std::string message;
-  if (!writeModelTables(m, e, temp.path(), &message)) {
-    ADD_FAILURE() << message;
-    return false;
-  }
-  return model->load(temp.path().c_str()) == 0;
-}
-
-std::u16string units(const char* utf8) {
-  unsigned short* u = utf8_touchar(reinterpret_cast<const unsigned char*>(utf8));
-  std::u16string text;
-  for (size_t i = 0; u != nullptr && u[i] != 0; ++i) text.push_back(u[i]);
-  std::free(u);
   return text;
 }
 
@@ -210,7 +172,7 @@ TEST(TaggerSearch, ViterbiChoiceComputedByHand) {
       {"/vv:/vv", 4},      {"다/ef", 4},        {"다/ef:EOE", 4},
       {"/ef", 8},          {"/ef:EOE", 4},      {"/jks", 2}};
   ModelImpl model;
-  ASSERT_TRUE(loadModel(temp, m, e, &model));
+  ASSERT_TRUE(loadModel(temp.path(), m, e, &model));
   ASSERT_EQ(model.getMorphemeTransitionBOM(), 16);
   ASSERT_EQ(model.getEojulTransitionBOE(), 16);
 
@@ -264,7 +226,7 @@ TEST(TaggerSearch, TiesAndBounds) {
   // Nothing but the counts: every ratio falls back to 1 / 2^30.
   ModelImpl model;
   ASSERT_TRUE(
-      loadModel(temp, {{"BOM", 1 << 30}}, {{"BOE", 1 << 30}}, &model));
+      loadModel(temp.path(), {{"BOM", 1 << 30}}, {{"BOE", 1 << 30}}, &model));
   const float fallback = 30 * LN2;
 
   // Equal scores in the last column: the earlier result wins.
@@ -312,7 +274,7 @@ TEST(TaggerSearch, NoUsableModelChoosesFirstResults) {
   TempDir temp;
   ASSERT_FALSE(temp.path().empty());
   ModelImpl zeroBom;
-  ASSERT_TRUE(loadModel(temp, {{"/n_", 3}}, {{"BOE", 5}}, &zeroBom));
+  ASSERT_TRUE(loadModel(temp.path(), {{"/n_", 3}}, {{"BOE", 5}}, &zeroBom));
   ModelImpl unloaded;
   const Model* models[] = {nullptr, &zeroBom, &unloaded};
   for (const Model* model : models) {
@@ -382,7 +344,7 @@ TEST(TaggerDriver, CutsEojeolAndMovesOffsets) {
       ASSERT_NE(r, nullptr);
       ASSERT_GE(r->size(), 1u);
       EXPECT_EQ(r->startOffset(0), c.words[w].second) << c.text << " " << w;
-      const size_t length = units(c.words[w].first).size();
+      const size_t length = unitCount(units(c.words[w].first));
       EXPECT_EQ(r->endOffset(static_cast<int>(r->size() - 1)),
                 c.words[w].second + length)
           << c.text << " " << w;
@@ -489,14 +451,9 @@ TEST(TaggerDriver, TrainedModelDecides) {
   for (const auto& corpus : corpora) {
     const std::string text = temp.path() + "/corpus.txt";
     const std::string dir = temp.path() + "/model";
-    FILE* f = std::fopen(text.c_str(), "wb");
-    ASSERT_NE(f, nullptr);
-    for (int i = 0; i < 3; ++i) std::fputs(corpus.first, f);
-    std::fclose(f);
-    FILE* out = std::tmpfile();
-    ASSERT_EQ(trainModelFile(text.c_str(), "text", dir.c_str(), out, stderr),
-              0);
-    std::fclose(out);
+    writeText(text, std::string(corpus.first) + corpus.first + corpus.first);
+    const TrainerRun run = runTrainer(text, "text", dir);
+    ASSERT_EQ(run.status, 0) << run.messages;
     ModelImpl model;
     ASSERT_EQ(model.load(dir.c_str()), 0);
 

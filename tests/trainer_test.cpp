@@ -1,52 +1,14 @@
 #include <gtest/gtest.h>
-#include <stdlib.h>
 #include <sys/stat.h>
 
-#include <cstdio>
-#include <filesystem>
 #include <string>
 #include <vector>
 
+#include "model_fixture.h"
 #include "tagger/model_impl.h"
 #include "tagger/model_trainer.h"
 
 namespace {
-
-class TempDir {
- public:
-  TempDir() {
-    std::string pattern =
-        std::string(TALMORO_BUILD_DIR) + "/trainer_test_XXXXXX";
-    std::vector<char> buffer(pattern.begin(), pattern.end());
-    buffer.push_back('\0');
-    if (mkdtemp(buffer.data()) != nullptr) path_ = buffer.data();
-  }
-  ~TempDir() {
-    std::error_code ignored;
-    if (!path_.empty()) std::filesystem::remove_all(path_, ignored);
-  }
-  const std::string& path() const { return path_; }
-
- private:
-  std::string path_;
-};
-
-void writeText(const std::string& path, const std::string& text) {
-  FILE* f = std::fopen(path.c_str(), "wb");
-  ASSERT_NE(f, nullptr);
-  std::fwrite(text.data(), 1, text.size(), f);
-  std::fclose(f);
-}
-
-std::string readStream(FILE* f) {
-  std::rewind(f);
-  std::string text;
-  char buffer[512];
-  size_t n;
-  while ((n = std::fread(buffer, 1, sizeof buffer, f)) > 0)
-    text.append(buffer, n);
-  return text;
-}
 
 // Three sentences, six eojeol; a symbol, a repeated noun, two ef endings.
 const char TEXT_CORPUS[] =
@@ -221,11 +183,9 @@ TEST(Trainer, WritesLoadableModel) {
   const std::string corpus = temp.path() + "/corpus.txt";
   const std::string model = temp.path() + "/model";
   writeText(corpus, TEXT_CORPUS);
-  FILE* out = std::tmpfile();
-  FILE* err = std::tmpfile();
-  ASSERT_EQ(trainModelFile(corpus.c_str(), nullptr, model.c_str(), out, err),
-            0);
-  const std::string report = readStream(out);
+  const TrainerRun run = runTrainer(corpus, nullptr, model);
+  ASSERT_EQ(run.status, 0);
+  const std::string& report = run.report;
   EXPECT_NE(report.find("3 sentences, 6 eojeol, 12 morphemes"),
             std::string::npos)
       << report;
@@ -237,7 +197,7 @@ TEST(Trainer, WritesLoadableModel) {
                         std::to_string(EXPECTED_ETRANS.size()) + " keys"),
             std::string::npos)
       << report;
-  EXPECT_EQ(readStream(err), "");
+  EXPECT_EQ(run.messages, "");
 
   ModelImpl loaded;
   ASSERT_EQ(loaded.load(model.c_str()), 0);
@@ -252,29 +212,20 @@ TEST(Trainer, WritesLoadableModel) {
     EXPECT_EQ(loaded.getEojulTransition(entry.first.c_str()), entry.second)
         << entry.first;
   EXPECT_EQ(loaded.getMorphemeTransition("BOE"), 0);
-  std::fclose(out);
-  std::fclose(err);
 
   // A bad line fails the run and writes nothing.
   const std::string bad = temp.path() + "/bad.conllu";
   const std::string badModel = temp.path() + "/bad-model";
   writeText(bad, std::string(CONLLU_CORPUS) + "5\tx\tx\tX\tQQ\t_\t0\t_\t_\t_\n");
-  out = std::tmpfile();
-  err = std::tmpfile();
-  EXPECT_EQ(trainModelFile(bad.c_str(), nullptr, badModel.c_str(), out, err),
-            1);
-  const std::string message = readStream(err);
+  const TrainerRun failed = runTrainer(bad, nullptr, badModel);
+  EXPECT_EQ(failed.status, 1);
+  const std::string& message = failed.messages;
   EXPECT_NE(message.find(bad + ":15: unknown tag \"QQ\""), std::string::npos)
       << message;
   struct stat info;
   EXPECT_NE(stat(badModel.c_str(), &info), 0);
   // An explicit format overrides the file name; an unknown one fails.
-  EXPECT_EQ(trainModelFile(corpus.c_str(), "conllu", badModel.c_str(), out,
-                           err),
-            1);
-  EXPECT_EQ(trainModelFile(corpus.c_str(), "xml", badModel.c_str(), out, err),
-            1);
+  EXPECT_EQ(runTrainer(corpus, "conllu", badModel).status, 1);
+  EXPECT_EQ(runTrainer(corpus, "xml", badModel).status, 1);
   EXPECT_EQ(stat(badModel.c_str(), &info), -1);
-  std::fclose(out);
-  std::fclose(err);
 }

@@ -8,6 +8,7 @@
 #include <string>
 
 #include "api/talmoro.h"
+#include "command_line.h"
 
 namespace {
 
@@ -42,18 +43,12 @@ void showWord(const std::string& word) {
 int main(int argc, char** argv) {
   args::options opts;
   opts.add(args::option("h", "help", false, false, "print this help"));
-  try {
-    args::args parsed = args::reader::parse(opts, argc, argv);
-    if (parsed.hasValue("help")) {
-      std::printf("Shows the normalized text and jamo of each word read.\n");
-      args::formatter(stdout, argv[0], opts);
-      return 0;
-    }
-  } catch (const args::exception& e) {
-    std::fprintf(stderr, "%s\n", e.what());
-    args::formatter(stderr, argv[0], opts);
-    return 2;
-  }
+  args::args parsed;
+  int status;
+  if (!readCommandLine(opts, argc, argv,
+                       "Shows the normalized text and jamo of each word read.\n",
+                       &parsed, &status))
+    return status;
   std::string line;
   while (std::getline(std::cin, line)) {
     std::istringstream words(line);

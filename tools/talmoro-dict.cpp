@@ -2,7 +2,7 @@
 // "sys.tri", "sys.idx" and "sys.dat".
 #include <cstdio>
 
-#include "base/args.h"
+#include "command_line.h"
 #include "knowledge/lexicon_source.h"
 
 namespace {
@@ -49,23 +49,12 @@ int main(int argc, char** argv) {
   opts.add(args::option("o", "output", true, false,
                         "output directory (created when missing)"));
   args::args parsed;
-  try {
-    parsed = args::reader::parse(opts, argc, argv);
-  } catch (const args::exception& e) {
-    std::fprintf(stderr, "%s\n", e.what());
-    args::formatter(stderr, argv[0], opts);
-    return 2;
-  }
-  if (parsed.hasValue("help")) {
-    std::fputs(FORMAT_HELP, stdout);
-    args::formatter(stdout, argv[0], opts);
-    return 0;
-  }
-  if (!parsed.hasValue("input") || !parsed.hasValue("output")) {
-    std::fprintf(stderr, "talmoro-dict: -i and -o are required\n");
-    args::formatter(stderr, argv[0], opts);
-    return 2;
-  }
+  int status;
+  if (!readCommandLine(opts, argc, argv, FORMAT_HELP, &parsed, &status))
+    return status;
+  if (!parsed.hasValue("input") || !parsed.hasValue("output"))
+    return commandLineError(stderr, argv[0], opts,
+                            "talmoro-dict: -i and -o are required");
   return compileSourceFile(parsed.getOption("input").c_str(),
                            parsed.getOption("output").c_str(), stderr);
 }

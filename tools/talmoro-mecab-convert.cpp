@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "base/args.h"
+#include "command_line.h"
 #include "lexicon_convert.h"
 
 namespace {
@@ -56,23 +56,12 @@ int main(int argc, char** argv) {
                         "write compound nouns as their parts"));
   opts.add(args::option("q", "quiet", false, false, "no progress on stderr"));
   args::args parsed;
-  try {
-    parsed = args::reader::parse(opts, argc, argv);
-  } catch (const args::exception& e) {
-    std::fprintf(stderr, "%s\n", e.what());
-    args::formatter(stderr, argv[0], opts);
-    return 2;
-  }
-  if (parsed.hasValue("help")) {
-    std::fputs(HELP, stdout);
-    args::formatter(stdout, argv[0], opts);
-    return 0;
-  }
-  if (!parsed.hasValue("dictionary") || !parsed.hasValue("output")) {
-    std::fprintf(stderr, "talmoro-mecab-convert: -d and -o are required\n");
-    args::formatter(stderr, argv[0], opts);
-    return 2;
-  }
+  int status;
+  if (!readCommandLine(opts, argc, argv, HELP, &parsed, &status))
+    return status;
+  if (!parsed.hasValue("dictionary") || !parsed.hasValue("output"))
+    return commandLineError(stderr, argv[0], opts,
+                            "talmoro-mecab-convert: -d and -o are required");
   ConvertJob job;
   job.dictionary = parsed.getOption("dictionary");
   job.output = parsed.getOption("output");

@@ -3,7 +3,7 @@
 #include <cstdio>
 #include <cstdlib>
 
-#include "base/args.h"
+#include "command_line.h"
 #include "mecab_model.h"
 
 int main(int argc, char** argv) {
@@ -25,23 +25,13 @@ int main(int argc, char** argv) {
   opts.add(args::option("r", "resolution", true, false,
                         "with -c: multiply every count by this (default 1)"));
   args::args parsed;
-  try {
-    parsed = args::reader::parse(opts, argc, argv);
-  } catch (const args::exception& e) {
-    std::fprintf(stderr, "%s\n", e.what());
-    args::formatter(stderr, argv[0], opts);
-    return 2;
-  }
-  if (parsed.hasValue("help")) {
-    args::formatter(stdout, argv[0], opts);
-    return 0;
-  }
+  int status;
+  if (!readCommandLine(opts, argc, argv, nullptr, &parsed, &status))
+    return status;
   if (!parsed.hasValue("output") ||
-      (!parsed.hasValue("dictionary") && !parsed.hasValue("corpus"))) {
-    std::fprintf(stderr, "talmoro-mecab-model: -o and -d or -c are required\n");
-    args::formatter(stderr, argv[0], opts);
-    return 2;
-  }
+      (!parsed.hasValue("dictionary") && !parsed.hasValue("corpus")))
+    return commandLineError(stderr, argv[0], opts,
+                            "talmoro-mecab-model: -o and -d or -c are required");
   MecabModelJob job;
   job.output = parsed.getOption("output");
   if (parsed.hasValue("dictionary")) job.dictionary = parsed.getOption("dictionary");

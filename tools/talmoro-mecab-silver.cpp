@@ -2,8 +2,17 @@
 // after each sentence) into the text corpus of talmoro-train.
 #include <cstdio>
 
-#include "base/args.h"
+#include "command_line.h"
 #include "mecab_silver.h"
+
+namespace {
+
+const char HELP[] =
+    "Converts MeCab output into a tagged corpus (one sentence per line,\n"
+    "eojeol LEXICON/TAG+LEXICON/TAG ...). Run MeCab as\n"
+    "  mecab -d DIC -F '%M\\t%H\\n' -U '%M\\t%H\\n' -E 'EOS\\n'\n\n";
+
+}  // namespace
 
 int main(int argc, char** argv) {
   args::options opts;
@@ -12,27 +21,12 @@ int main(int argc, char** argv) {
                         "MeCab output (default: standard input)"));
   opts.add(args::option("o", "output", true, false, "corpus file to write"));
   args::args parsed;
-  try {
-    parsed = args::reader::parse(opts, argc, argv);
-  } catch (const args::exception& e) {
-    std::fprintf(stderr, "%s\n", e.what());
-    args::formatter(stderr, argv[0], opts);
-    return 2;
-  }
-  if (parsed.hasValue("help")) {
-    std::fputs(
-        "Converts MeCab output into a tagged corpus (one sentence per line,\n"
-        "eojeol LEXICON/TAG+LEXICON/TAG ...). Run MeCab as\n"
-        "  mecab -d DIC -F '%M\\t%H\\n' -U '%M\\t%H\\n' -E 'EOS\\n'\n\n",
-        stdout);
-    args::formatter(stdout, argv[0], opts);
-    return 0;
-  }
-  if (!parsed.hasValue("output")) {
-    std::fprintf(stderr, "talmoro-mecab-silver: -o is required\n");
-    args::formatter(stderr, argv[0], opts);
-    return 2;
-  }
+  int status;
+  if (!readCommandLine(opts, argc, argv, HELP, &parsed, &status))
+    return status;
+  if (!parsed.hasValue("output"))
+    return commandLineError(stderr, argv[0], opts,
+                            "talmoro-mecab-silver: -o is required");
   const std::string input =
       parsed.hasValue("input") ? parsed.getOption("input") : "-";
   return convertMecabOutputFile(input, parsed.getOption("output"), stderr);

@@ -2,7 +2,7 @@
 // "etrans.frq" and an empty "tagseq.rul".
 #include <cstdio>
 
-#include "base/args.h"
+#include "command_line.h"
 #include "tagger/model_trainer.h"
 
 namespace {
@@ -48,23 +48,12 @@ int main(int argc, char** argv) {
   opts.add(args::option("f", "format", true, false,
                         "corpus format: text or conllu"));
   args::args parsed;
-  try {
-    parsed = args::reader::parse(opts, argc, argv);
-  } catch (const args::exception& e) {
-    std::fprintf(stderr, "%s\n", e.what());
-    args::formatter(stderr, argv[0], opts);
-    return 2;
-  }
-  if (parsed.hasValue("help")) {
-    std::fputs(FORMAT_HELP, stdout);
-    args::formatter(stdout, argv[0], opts);
-    return 0;
-  }
-  if (!parsed.hasValue("input") || !parsed.hasValue("output")) {
-    std::fprintf(stderr, "talmoro-train: -i and -o are required\n");
-    args::formatter(stderr, argv[0], opts);
-    return 2;
-  }
+  int status;
+  if (!readCommandLine(opts, argc, argv, FORMAT_HELP, &parsed, &status))
+    return status;
+  if (!parsed.hasValue("input") || !parsed.hasValue("output"))
+    return commandLineError(stderr, argv[0], opts,
+                            "talmoro-train: -i and -o are required");
   const char* format =
       parsed.hasValue("format") ? parsed.getOption("format").c_str() : nullptr;
   return trainModelFile(parsed.getOption("input").c_str(), format,

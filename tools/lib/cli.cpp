@@ -15,6 +15,8 @@
 #include <system_error>
 #include <thread>
 
+#include "command_line.h"
+
 namespace {
 
 const char kProgram[] = "talmoro";
@@ -218,10 +220,8 @@ args::options cliOptions() {
 bool parseCliOptions(int argc, const char* const* argv, CliOptions* options,
                      std::string* error) {
   args::args parsed;
-  try {
-    parsed = args::reader::parse(cliOptions(), argc, argv);
-  } catch (const args::exception& e) {
-    *error = std::string(kProgram) + ": " + e.what();
+  if (!parseCommandLine(cliOptions(), argc, argv, &parsed, error)) {
+    *error = std::string(kProgram) + ": " + *error;
     return false;
   }
   CliOptions o;
@@ -264,8 +264,7 @@ bool parseCliOptions(int argc, const char* const* argv, CliOptions* options,
 }
 
 void printHelp(FILE* stream, const char* program) {
-  std::fputs(kDescription, stream);
-  args::formatter(stream, program, cliOptions());
+  printUsage(stream, program, cliOptions(), kDescription);
 }
 
 std::string executableDir() {
@@ -578,11 +577,8 @@ int runCli(int argc, const char* const* argv, FILE* in, FILE* out, FILE* err) {
   CliOptions options;
   std::string error;
   const char* program = argc > 0 ? argv[0] : kProgram;
-  if (!parseCliOptions(argc, argv, &options, &error)) {
-    std::fprintf(err, "%s\n", error.c_str());
-    args::formatter(err, program, cliOptions());
-    return 2;
-  }
+  if (!parseCliOptions(argc, argv, &options, &error))
+    return commandLineError(err, program, cliOptions(), error);
   if (options.help) {
     printHelp(out, program);
     return 0;
