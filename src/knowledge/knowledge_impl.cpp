@@ -5,6 +5,8 @@
 #include <exception>
 #include <utility>
 
+#include "base/generation.h"
+
 namespace {
 
 constexpr size_t kPathMax = 4094;
@@ -51,7 +53,8 @@ bool read_close(std::FILE* fp, void* dst, size_t n) {
 
 }  // namespace
 
-KnowledgeImpl::KnowledgeImpl() : records_(kRecordsInitial, kRecordsBlock) {}
+KnowledgeImpl::KnowledgeImpl()
+    : records_(kRecordsInitial, kRecordsBlock), generation_(nextGeneration()) {}
 
 KnowledgeImpl::~KnowledgeImpl() { trie_.clear(); }
 
@@ -69,6 +72,7 @@ void KnowledgeImpl::releaseTrie() {
 }
 
 int KnowledgeImpl::load(const char* dir) {
+  generation_ = nextGeneration();
   if (dir == nullptr) return -1;
   char path[kPathMax + 1];
   size_t size = 0;
@@ -131,6 +135,7 @@ int KnowledgeImpl::load(const char* dir) {
 int KnowledgeImpl::loadFromBuffer(const char* tri, unsigned long triSize,
                                   const char* idx, unsigned long idxSize,
                                   const char* dat, unsigned long datSize) {
+  generation_ = nextGeneration();
   if (tri == nullptr && triSize != 0) return -1;
   if (idxSize % sizeof(int32_t) != 0) return -2;
   if ((idx == nullptr && idxSize != 0) || (dat == nullptr && datSize != 0)) {
@@ -169,6 +174,7 @@ int KnowledgeImpl::loadFromBuffer(const char* tri, unsigned long triSize,
 
 void KnowledgeImpl::setStructures(std::vector<TrieUnit>&& units,
                                   std::vector<int32_t>&& index) {
+  generation_ = nextGeneration();
   trie_.clear();
   units_ = std::move(units);
   index_ = std::move(index);
@@ -176,6 +182,7 @@ void KnowledgeImpl::setStructures(std::vector<TrieUnit>&& units,
 }
 
 void KnowledgeImpl::clearStructures() {
+  generation_ = nextGeneration();
   releaseTrie();
   std::vector<int32_t>().swap(index_);
   records_.clear();

@@ -66,6 +66,8 @@ class KnowledgeImpl : public Knowledge {
   // the buffer or the link does not lead forward to one.
   virtual int next(int offset) const;
   virtual const membuf* rdata() const;
+  // Changes with every load and every change of the contents (generation.h).
+  uint64_t generation() const { return generation_; }
 
  protected:
   // Replaces the trie's units and the index (used by the user dictionary).
@@ -92,6 +94,7 @@ class KnowledgeImpl : public Knowledge {
   std::vector<TrieUnit> units_;
   std::vector<int32_t> index_;
   membuf records_;
+  uint64_t generation_;
 };
 
 #endif  // TALMORO_KNOWLEDGE_KNOWLEDGE_IMPL_H_

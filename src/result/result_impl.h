@@ -40,6 +40,8 @@ class ResultImpl : public Result {
   void startOffsetIncr(int i, unsigned long delta);
   void endOffsetIncr(int i, unsigned long delta);
 
+  // Sets the score (scoring() computes it).
+  void score(float value) { score_ = value; }
   // Adds a morpheme: the zero-terminated UTF-8 text (null: empty), its tag
   // as given (flag bit included) and its offsets.
   void append(const unsigned char* text, pos_t pos, unsigned long start,

@@ -6,6 +6,7 @@
 #include <cstring>
 #include <new>
 
+#include "base/generation.h"
 #include "base/text.h"
 #include "knowledge/trie_builder.h"
 
@@ -25,7 +26,8 @@ bool isBlank(char c) {
 
 }  // namespace
 
-ModelImpl::ModelImpl() : bomCount_(0), boeCount_(0), eoeCount_(0) {}
+ModelImpl::ModelImpl()
+    : bomCount_(0), boeCount_(0), eoeCount_(0), generation_(nextGeneration()) {}
 
 ModelImpl::~ModelImpl() {
   for (char* text : ruleTexts_) delete[] text;
@@ -90,6 +92,7 @@ int ModelImpl::getEojulTransition(const char* key) const {
 }
 
 int ModelImpl::load(const char* dir) {
+  generation_ = nextGeneration();
   if (dir == nullptr) return -1;
   char path[MODEL_PATH_MAX];
   if (!modelPath(path, dir, MODEL_MORPHEME_TRANSITION_FILE) ||

@@ -20,6 +20,7 @@
 #define TALMORO_TAGGER_MODEL_IMPL_H_
 
 #include <cstddef>
+#include <cstdint>
 #include <vector>
 
 #include "api/talmoro.h"
@@ -67,6 +68,8 @@ class ModelImpl : public Model {
   // True when some pattern, tried in file order, matches the whole text.
   bool matchTagSequence(const char* text) const;
   size_t ruleCount() const { return rules_.size(); }
+  // Changes with every load (generation.h).
+  uint64_t generation() const { return generation_; }
   const char* rule(size_t index) const { return rules_[index]; }
 
   // Replaces a table by the image of a file; 0, or -1 (table left empty
@@ -87,6 +90,7 @@ class ModelImpl : public Model {
   int bomCount_;
   int boeCount_;
   int eoeCount_;
+  uint64_t generation_;
 };
 
 // Whole-string wildcard match: "?" matches one character, "*" any run.

@@ -10,6 +10,8 @@
 
 #include "base/revision.h"
 #include "base/text.h"
+#include "knowledge/knowledge_impl.h"
+#include "knowledge/user_knowledge_impl.h"
 
 namespace {
 
@@ -81,7 +83,12 @@ TaggerImpl::TaggerImpl(const Model* model, const Knowledge* knowledge)
 
 TaggerImpl::TaggerImpl(const Model* model, const Knowledge* knowledge,
                        const UserKnowledge* user)
-    : model_(model) {
+    : model_(model),
+      sys_(knowledge),
+      user_(user),
+      strict_(false),
+      memo_(TAGGER_MEMO_BUDGET),
+      signature_{} {
   analyzer_.setSysKnowledge(knowledge);
   analyzer_.setUserKnowledge(user);
 }
@@ -91,14 +98,17 @@ TaggerImpl::~TaggerImpl() { clear(); }
 void TaggerImpl::setModel(const Model* model) { model_ = model; }
 
 void TaggerImpl::setSysKnowledge(const Knowledge* knowledge) {
+  sys_ = knowledge;
   analyzer_.setSysKnowledge(knowledge);
 }
 
 void TaggerImpl::setUserKnowledge(const UserKnowledge* knowledge) {
+  user_ = knowledge;
   analyzer_.setUserKnowledge(knowledge);
 }
 
 void TaggerImpl::setStrictAnalysis(bool strict) {
+  strict_ = strict;
   analyzer_.setStrictAnalysis(strict);
 }
 
@@ -108,6 +118,7 @@ void TaggerImpl::clear() {
     delete node->element;
   candidates_.removeAll();
   node_.clear();
+  columns_.clear();
 }
 
 unsigned long TaggerImpl::process(const char* text, Sentence* sentence) {
@@ -142,38 +153,84 @@ unsigned long TaggerImpl::process(const unsigned short* text,
   sentence->clear();
   if (text == nullptr || text[0] == 0) return 0;
 
-  unsigned short* token = nullptr;
-  unsigned long capacity = 0;
-  unsigned long pos = 0;
-  for (;;) {
-    while (isDelimiter(text[pos])) ++pos;
-    if (text[pos] == 0) break;
-    const unsigned long begin = pos;
-    while (text[pos] != 0 && !isDelimiter(text[pos])) ++pos;
-    const unsigned long length = pos - begin;
-
-    if (length > capacity) {
-      delete[] token;
-      token = new (std::nothrow) unsigned short[length + 1];
-      if (token == nullptr) {
-        clear();
-        sentence->clear();
-        return 0;
-      }
-      capacity = length;
+  int status = -1;
+  try {
+    refreshMemo();
+    const ModelImpl* model = usableModel();
+    unsigned long pos = 0;
+    for (;;) {
+      while (isDelimiter(text[pos])) ++pos;
+      if (text[pos] == 0) break;
+      const unsigned long begin = pos;
+      while (text[pos] != 0 && !isDelimiter(text[pos])) ++pos;
+      columns_.push_back(
+          Column{memoWord(model, text + begin, pos - begin), begin});
     }
-    std::memcpy(token, text + begin, length * sizeof(unsigned short));
-    token[length] = 0;
-
-    CandidateImpl* candidate = new CandidateImpl();
-    candidates_.append(candidate);
-    analyzer_.process(token, candidate);
-    moveBaseOffset(begin, candidate);
+    status = tagColumns(model, sentence);
+  } catch (const std::bad_alloc&) {
+    status = -1;
   }
-  delete[] token;
-
-  if (tagging(sentence) != 0) return 0;
+  memo_.releaseAside();
+  columns_.clear();
+  if (status != 0) {
+    sentence->clear();
+    return 0;
+  }
   return sentence->size();
+}
+
+bool TaggerImpl::MemoSignature::operator!=(const MemoSignature& o) const {
+  return sys != o.sys || sysGeneration != o.sysGeneration || user != o.user ||
+         userGeneration != o.userGeneration || model != o.model ||
+         modelGeneration != o.modelGeneration || strict != o.strict;
+}
+
+void TaggerImpl::refreshMemo() {
+  // Every Knowledge, UserKnowledge and Model handed to a tagger comes from
+  // its implementation class.
+  const KnowledgeImpl* sys = static_cast<const KnowledgeImpl*>(sys_);
+  const KnowledgeImpl* user =
+      user_ != nullptr ? static_cast<const KnowledgeImpl*>(
+                             static_cast<const UserKnowledgeImpl*>(user_))
+                       : nullptr;
+  const ModelImpl* model = static_cast<const ModelImpl*>(model_);
+  const MemoSignature now{sys,
+                          sys != nullptr ? sys->generation() : 0,
+                          user,
+                          user != nullptr ? user->generation() : 0,
+                          model,
+                          model != nullptr ? model->generation() : 0,
+                          strict_};
+  if (now != signature_ || memo_.full()) {
+    memo_.reset();
+    signature_ = now;
+  }
+}
+
+const MemoWord* TaggerImpl::memoWord(const ModelImpl* model,
+                                     const unsigned short* token,
+                                     unsigned long length) {
+  wordKey_.assign(reinterpret_cast<const char*>(token),
+                  length * sizeof(unsigned short));
+  const MemoWord* known = memo_.find(wordKey_);
+  if (known != nullptr) return known;
+
+  // The analyzer reads a zero-terminated word.
+  token_.assign(token, token + length);
+  token_.push_back(0);
+  analyzer_.process(token_.data(), &scratch_);
+  std::unique_ptr<MemoWord> memo(new MemoWord());
+  memo->assign(scratch_);
+  size_t j = 0;
+  for (const CandidateImpl::ResultList::Node* row = scratch_.results().head();
+       row != nullptr; row = row->next, ++j) {
+    const ResultImpl* r = row->element;
+    if (model != nullptr) memo->rows[j].within = withinCost(model, r);
+    memo->firstUnits.push_back(firstUnitId(r));
+    memo->lastUnits.push_back(lastUnitId(r));
+  }
+  scratch_.clear();
+  return memo_.insert(wordKey_, std::move(memo));
 }
 
 void TaggerImpl::moveBaseOffset(unsigned long base, CandidateImpl* candidate) {
@@ -238,63 +295,47 @@ float TaggerImpl::endCost(const ModelImpl* model, const UnitKeys& z) {
   return static_cast<float>(-ln(lexical) - ln(tagged));
 }
 
-void TaggerImpl::collectUnits(const CandidateImpl* candidate,
-                              ColumnUnits* units) {
-  units->first.clear();
-  units->last.clear();
-  units->firstOf.clear();
-  units->lastOf.clear();
-  UnitKeys keys;
-  // The index of keys among the distinct units, appended when new (the tag
-  // key follows from the lexical key).
-  auto indexOf = [&keys](std::vector<UnitKeys>* distinct) {
-    for (size_t k = 0; k < distinct->size(); ++k)
-      if ((*distinct)[k].lex == keys.lex) return static_cast<unsigned>(k);
-    distinct->push_back(keys);
-    return static_cast<unsigned>(distinct->size() - 1);
-  };
-  for (const CandidateImpl::ResultList::Node* row = candidate->results().head();
-       row != nullptr; row = row->next) {
-    writeKeys(firstUnit(row->element), &keys.lex, &keys.tag);
-    units->firstOf.push_back(indexOf(&units->first));
-    writeKeys(lastUnit(row->element), &keys.lex, &keys.tag);
-    units->lastOf.push_back(indexOf(&units->last));
+float TaggerImpl::withinCost(const ModelImpl* model, const ResultImpl* r) {
+  const unsigned long k = r->size();
+  writeKeys(pseudoUnit(BEGIN_OF_MORPHEME), &left_.lex, &left_.tag);
+  float s = 0.0f;
+  for (unsigned long t = 0; t <= k; ++t) {
+    const ModelUnit c = t < k ? morphemeUnit(r->lexicon(static_cast<int>(t)),
+                                             r->pos(static_cast<int>(t)))
+                              : pseudoUnit(END_OF_MORPHEME);
+    writeKeys(c, &right_.lex, &right_.tag);
+    stepKey_.assign(left_.lex);
+    stepKey_.push_back('\0');
+    stepKey_.append(right_.lex);
+    float& step = memo_.step(stepKey_);
+    if (std::isnan(step)) step = morphemeStep(model, left_, right_);
+    s += step;
+    std::swap(left_, right_);
   }
+  return s;
+}
+
+uint32_t TaggerImpl::firstUnitId(const ResultImpl* r) {
+  writeKeys(firstUnit(r), &left_.lex, &left_.tag);
+  return memo_.unitId(left_);
+}
+
+uint32_t TaggerImpl::lastUnitId(const ResultImpl* r) {
+  writeKeys(lastUnit(r), &left_.lex, &left_.tag);
+  return memo_.unitId(left_);
 }
 
 void TaggerImpl::computeMorphemeTransition() {
   const ModelImpl* model = usableModel();
   if (model == nullptr) return;
-  stepCosts_.clear();
   unsigned long i = 0;
   for (CandidateList::Node* column = candidates_.head();
        column != nullptr && i < node_.count(); column = column->next, ++i) {
     unsigned long j = 0;
     for (CandidateImpl::ResultList::Node* row =
              column->element->results().head();
-         row != nullptr && j < node_.width(); row = row->next, ++j) {
-      const ResultImpl* r = row->element;
-      const unsigned long k = r->size();
-      writeKeys(pseudoUnit(BEGIN_OF_MORPHEME), &left_.lex, &left_.tag);
-      float s = 0.0f;
-      for (unsigned long t = 0; t <= k; ++t) {
-        const ModelUnit c =
-            t < k ? morphemeUnit(r->lexicon(static_cast<int>(t)),
-                                 r->pos(static_cast<int>(t)))
-                  : pseudoUnit(END_OF_MORPHEME);
-        writeKeys(c, &right_.lex, &right_.tag);
-        stepKey_.assign(left_.lex);
-        stepKey_.push_back('\0');
-        stepKey_.append(right_.lex);
-        auto known = stepCosts_.find(stepKey_);
-        if (known == stepCosts_.end())
-          known = stepCosts_.emplace(stepKey_, morphemeStep(model, left_, right_))
-                      .first;
-        s += known->second;
-        std::swap(left_, right_);
-      }
-      node_.setProbability(i, j, s);
-    }
+         row != nullptr && j < node_.width(); row = row->next, ++j)
+      node_.setProbability(i, j, withinCost(model, row->element));
   }
 }
 
@@ -367,8 +408,56 @@ void TaggerImpl::chooseFirstResults(SentenceImpl* sentence) {
   }
 }
 
+unsigned long TaggerImpl::search(const ModelImpl* model) {
+  const size_t n = rowStart_.size() - 1;
+  writeKeys(pseudoUnit(BEGIN_OF_EOJUL), &left_.lex, &left_.tag);
+  // Column 0's predecessor: BOE with score 0.
+  const uint32_t boe = memo_.unitId(left_);
+  float finalScore = NO_PATH_SCORE;
+  unsigned long finalIndex = 0;
+  for (size_t i = 0; i < n; ++i) {
+    const bool last = i == n - 1;
+    const size_t rows = rowStart_[i + 1] - rowStart_[i];
+    const size_t predecessors =
+        i == 0 ? 1 : rowStart_[i] - rowStart_[i - 1];
+    const uint32_t* before = i == 0 ? &boe : &lastIds_[rowStart_[i - 1]];
+    for (size_t j = 0; j < rows; ++j) {
+      const float p = node_.getProbability(i, j);
+      const uint32_t c = firstIds_[rowStart_[i] + j];
+      float bound = PATH_BOUND;
+      TagChoice best{0, NO_PATH_SCORE};
+      for (size_t k = 0; k < predecessors; ++k) {
+        float& transition = memo_.transition(before[k], c);
+        if (std::isnan(transition))
+          transition = eojulTransition(model, memo_.unit(before[k]),
+                                       memo_.unit(c));
+        const float score = i == 0 ? 0.0f : node_.getScore(i - 1, k);
+        const float total = (score + p) + transition;
+        if (bound > total) {
+          bound = total;
+          best.score = total;
+          best.index = static_cast<unsigned int>(k);
+        }
+      }
+      if (last) {
+        const uint32_t z = lastIds_[rowStart_[i] + j];
+        float& end = memo_.endCost(z);
+        if (std::isnan(end)) end = endCost(model, memo_.unit(z));
+        best.score += end;
+      }
+      node_.setEdge(i, j, static_cast<int>(best.index), best.score);
+      if (last && finalScore > node_.getScore(i, j)) {
+        finalScore = node_.getScore(i, j);
+        finalIndex = j;
+      }
+    }
+  }
+  return finalIndex;
+}
+
 int TaggerImpl::tagging(SentenceImpl* sentence) {
   if (sentence == nullptr) return 0;
+  refreshMemo();
   const ModelImpl* model = usableModel();
   if (model == nullptr) {
     node_.clear();
@@ -380,64 +469,23 @@ int TaggerImpl::tagging(SentenceImpl* sentence) {
   const unsigned long n = candidates_.size();
   if (n == 0) return 0;
 
-  // The same search as probability(i, j, last) cell by cell, with every
-  // cost term computed once per distinct pair of units of two columns.
-  float finalScore = NO_PATH_SCORE;
-  unsigned long finalIndex = 0;
-  const float UNKNOWN = std::numeric_limits<float>::quiet_NaN();
-  ColumnUnits* before = &columnUnits_[0];
-  ColumnUnits* units = &columnUnits_[1];
-  // Column 0's predecessor: BOE with score 0.
-  before->last.assign(1, UnitKeys());
-  writeKeys(pseudoUnit(BEGIN_OF_EOJUL), &before->last[0].lex,
-            &before->last[0].tag);
-  before->lastOf.assign(1, 0);
-  unsigned long i = 0;
+  rowStart_.assign(1, 0);
+  firstIds_.clear();
+  lastIds_.clear();
   for (CandidateList::Node* column = candidates_.head(); column != nullptr;
-       column = column->next, ++i) {
-    const CandidateImpl* current = column->element;
-    const bool last = i == n - 1;
-    const unsigned long rows = current->size();
-    const unsigned long predecessors = before->lastOf.size();
-    collectUnits(current, units);
-    const size_t firsts = units->first.size();
-    transitions_.assign(before->last.size() * firsts, UNKNOWN);
-    if (last) endCosts_.assign(units->last.size(), UNKNOWN);
-    for (unsigned long j = 0; j < rows; ++j) {
-      const float p = node_.getProbability(i, j);
-      const unsigned b = units->firstOf[j];
-      float bound = PATH_BOUND;
-      TagChoice best{0, NO_PATH_SCORE};
-      for (unsigned long k = 0; k < predecessors; ++k) {
-        const unsigned a = before->lastOf[k];
-        float& transition = transitions_[a * firsts + b];
-        if (std::isnan(transition))
-          transition = eojulTransition(model, before->last[a], units->first[b]);
-        const float score = i == 0 ? 0.0f : node_.getScore(i - 1, k);
-        const float total = (score + p) + transition;
-        if (bound > total) {
-          bound = total;
-          best.score = total;
-          best.index = static_cast<unsigned int>(k);
-        }
-      }
-      if (last) {
-        float& end = endCosts_[units->lastOf[j]];
-        if (std::isnan(end)) end = endCost(model, units->last[units->lastOf[j]]);
-        best.score += end;
-      }
-      node_.setEdge(i, j, static_cast<int>(best.index), best.score);
-      if (last && finalScore > node_.getScore(i, j)) {
-        finalScore = node_.getScore(i, j);
-        finalIndex = j;
-      }
+       column = column->next) {
+    for (const CandidateImpl::ResultList::Node* row =
+             column->element->results().head();
+         row != nullptr; row = row->next) {
+      firstIds_.push_back(firstUnitId(row->element));
+      lastIds_.push_back(lastUnitId(row->element));
     }
-    std::swap(before, units);
+    rowStart_.push_back(firstIds_.size());
   }
 
   // Back-trace from the cheapest cell of the last column.
-  unsigned long j = finalIndex;
-  i = n;
+  unsigned long j = search(model);
+  unsigned long i = n;
   for (CandidateList::Node* column = candidates_.tail(); column != nullptr;
        column = column->prev) {
     --i;
@@ -450,6 +498,57 @@ int TaggerImpl::tagging(SentenceImpl* sentence) {
     j = static_cast<unsigned long>(node_.getEdge(i, j));
     candidate->remove(r, false);
     sentence->prepend(new EojulImpl(candidate->origin(), r));
+  }
+  return 0;
+}
+
+int TaggerImpl::tagColumns(const ModelImpl* model, SentenceImpl* sentence) {
+  const size_t n = columns_.size();
+  if (model == nullptr) {
+    for (const Column& column : columns_) {
+      const MemoWord* w = column.word;
+      if (w->rows.empty()) continue;
+      ResultImpl* r = w->result(0, column.base);
+      if (r == nullptr) return -1;
+      sentence->append(
+          new EojulImpl(w->hasOrigin ? w->origin.c_str() : nullptr, r));
+    }
+    return 0;
+  }
+  if (n == 0) return 0;
+
+  size_t width = 0;
+  rowStart_.assign(1, 0);
+  firstIds_.clear();
+  lastIds_.clear();
+  for (const Column& column : columns_) {
+    const MemoWord* w = column.word;
+    if (w->rows.size() > width) width = w->rows.size();
+    firstIds_.insert(firstIds_.end(), w->firstUnits.begin(),
+                     w->firstUnits.end());
+    lastIds_.insert(lastIds_.end(), w->lastUnits.begin(), w->lastUnits.end());
+    rowStart_.push_back(firstIds_.size());
+  }
+  if (node_.init(width, n) != 0) return -1;
+  for (size_t i = 0; i < n; ++i) {
+    const MemoWord* w = columns_[i].word;
+    for (size_t j = 0; j < w->rows.size(); ++j)
+      node_.setProbability(i, j, w->rows[j].within);
+  }
+
+  // Back-trace from the cheapest cell of the last column.
+  unsigned long j = search(model);
+  for (size_t i = n; i-- > 0;) {
+    const MemoWord* w = columns_[i].word;
+    if (j >= w->rows.size()) {
+      j = 0;
+      continue;
+    }
+    ResultImpl* r = w->result(j, columns_[i].base);
+    if (r == nullptr) return -1;
+    j = static_cast<unsigned long>(node_.getEdge(i, j));
+    sentence->prepend(
+        new EojulImpl(w->hasOrigin ? w->origin.c_str() : nullptr, r));
   }
   return 0;
 }

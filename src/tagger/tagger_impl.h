@@ -28,11 +28,18 @@
 // Without a model, or with a model whose "BOM" or "BOE" count is 0, the
 // fallback ratio has no meaning: such a tagger runs no search and chooses,
 // for every eojeol, the result the analyzer ranked first (result 0).
+//
+// Each of these costs depends on its units alone, and the analyses and
+// within-eojeol costs of a word on the word alone. The tagger therefore
+// keeps them in a word memo (word_memo.h) across sentences; the memo is
+// reset whenever the dictionaries, the model, their contents (they are
+// reloaded) or the strictness change, and once it outgrows its budget.
 #ifndef TALMORO_TAGGER_TAGGER_IMPL_H_
 #define TALMORO_TAGGER_TAGGER_IMPL_H_
 
 #include <string>
-#include <unordered_map>
+#include <cstddef>
+#include <cstdint>
 #include <vector>
 
 #include "analyzer/analyzer_impl.h"
@@ -43,12 +50,16 @@
 #include "tagger/model_keys.h"
 #include "tagger/model_impl.h"
 #include "tagger/tag_node.h"
+#include "tagger/word_memo.h"
 
 // The chosen predecessor of a cell and the cell's score.
 struct TagChoice {
   unsigned int index;
   float score;
 };
+
+// Bytes a tagger's word memo may hold before it is reset.
+constexpr size_t TAGGER_MEMO_BUDGET = 16u << 20;
 
 class TaggerImpl : public Tagger {
  public:
@@ -75,8 +86,9 @@ class TaggerImpl : public Tagger {
   virtual ~TaggerImpl();
 
   // Tags zero-terminated 16-bit text into the sentence, both emptied first;
-  // returns the number of eojeol, 0 when nothing was tagged. The candidates
-  // stay held until the next call or clear().
+  // returns the number of eojeol, 0 when nothing was tagged. Each eojeol is
+  // taken from the word memo, or analysed and memoised; the candidate list
+  // stays empty.
   unsigned long process(const unsigned short* text, SentenceImpl* sentence);
   // Destroys every candidate and releases the matrix.
   void clear();
@@ -92,9 +104,9 @@ class TaggerImpl : public Tagger {
   // The best predecessor of cell (i, j) and the cell's score; with last,
   // the end cost is added. Without a usable model: predecessor 0, score 0.
   TagChoice probability(unsigned long i, unsigned long j, bool last);
-  // Runs the search over the candidates and moves the chosen results into
-  // the sentence, in sentence order. 0, or -1 when the matrix cannot be
-  // allocated. A candidate without results adds no eojeol.
+  // Runs the search over the candidate list and moves the chosen results
+  // into the sentence, in sentence order. 0, or -1 when the matrix cannot
+  // be allocated. A candidate without results adds no eojeol.
   int tagging(SentenceImpl* sentence);
   // Writes the candidate lattice to standard output.
   void printCandidates() const;
@@ -104,20 +116,27 @@ class TaggerImpl : public Tagger {
   CandidateList& candidates() { return candidates_; }
   const TagNode& matrix() const { return node_; }
   const Model* model() const { return model_; }
+  // Words the memo holds, and the bytes it may hold before it is reset.
+  size_t memoWords() const { return memo_.words(); }
+  void setMemoBudget(size_t bytes) { memo_.budget(bytes); }
 
  private:
-  // The lexical and the tag key of one unit.
-  struct UnitKeys {
-    std::string lex;
-    std::string tag;
+  // What the memo's contents were computed with.
+  struct MemoSignature {
+    const void* sys;
+    uint64_t sysGeneration;
+    const void* user;
+    uint64_t userGeneration;
+    const void* model;
+    uint64_t modelGeneration;
+    bool strict;
+    bool operator!=(const MemoSignature& o) const;
   };
-  // The first and the last units of the results of one column, each
-  // distinct unit once; result j's are first[firstOf[j]] and last[lastOf[j]].
-  struct ColumnUnits {
-    std::vector<UnitKeys> first;
-    std::vector<UnitKeys> last;
-    std::vector<unsigned> firstOf;
-    std::vector<unsigned> lastOf;
+  // An eojeol of the sentence being tagged: its memoised analyses and the
+  // offset of its first unit in the sentence.
+  struct Column {
+    const MemoWord* word;
+    unsigned long base;
   };
 
   // The model when it can drive the search; null otherwise.
@@ -129,6 +148,25 @@ class TaggerImpl : public Tagger {
                         unsigned long j, bool last);
   // Moves result 0 of every candidate into the sentence.
   void chooseFirstResults(SentenceImpl* sentence);
+  // Resets the memo when what it was computed with has changed, or when it
+  // is full.
+  void refreshMemo();
+  // The eojeol token (length units) from the memo, analysed and memoised
+  // first when new.
+  const MemoWord* memoWord(const ModelImpl* model, const unsigned short* token,
+                           unsigned long length);
+  // Tags the columns into the sentence; 0, or -1 when the matrix or a
+  // result cannot be allocated.
+  int tagColumns(const ModelImpl* model, SentenceImpl* sentence);
+  // The within-eojeol cost of a result.
+  float withinCost(const ModelImpl* model, const ResultImpl* r);
+  // The interned ids of the first and the last unit of a result.
+  uint32_t firstUnitId(const ResultImpl* r);
+  uint32_t lastUnitId(const ResultImpl* r);
+  // The search proper over a matrix whose probabilities are set and the
+  // unit ids of every row (rowStart_, firstIds_, lastIds_): sets every
+  // cell's edge and score and returns the row chosen in the last column.
+  unsigned long search(const ModelImpl* model);
 
   // The cost terms of the search, each a function of its units alone, so
   // that a sentence computes each one once per distinct pair of units:
@@ -139,27 +177,33 @@ class TaggerImpl : public Tagger {
   float eojulTransition(const ModelImpl* model, const UnitKeys& u,
                         const UnitKeys& c);
   float endCost(const ModelImpl* model, const UnitKeys& z);
-  // Fills units with the first and last units of the candidate's results.
-  static void collectUnits(const CandidateImpl* candidate, ColumnUnits* units);
 
   const Model* model_;
   AnalyzerImpl analyzer_;
   CandidateList candidates_;
   TagNode node_;
+  // What the analyzer was given, for the memo's signature.
+  const Knowledge* sys_;
+  const UserKnowledge* user_;
+  bool strict_;
+  WordMemo memo_;
+  MemoSignature signature_;
   // Storage reused across look-ups and sentences: a pair key, the units
-  // of a step, the units of two neighbouring columns.
+  // of a step, a step key (two lexical keys joined by a zero byte, which no
+  // key holds), a word key, the analyses of a new word.
   std::string pair_;
   UnitKeys left_;
   UnitKeys right_;
-  ColumnUnits columnUnits_[2];
-  // Costs of the sentence being tagged: morpheme steps by the lexical keys
-  // of their two units (joined by a zero byte, which no key holds), and
-  // the transitions and end costs of the current column, NaN until
-  // computed.
-  std::unordered_map<std::string, float> stepCosts_;
   std::string stepKey_;
-  std::vector<float> transitions_;
-  std::vector<float> endCosts_;
+  std::string wordKey_;
+  std::vector<unsigned short> token_;
+  CandidateImpl scratch_;
+  // The sentence being tagged: its columns; per column, the index of its
+  // first row in the unit ids of every row.
+  std::vector<Column> columns_;
+  std::vector<size_t> rowStart_;
+  std::vector<uint32_t> firstIds_;
+  std::vector<uint32_t> lastIds_;
 };
 
 #endif  // TALMORO_TAGGER_TAGGER_IMPL_H_

@@ -1,0 +1,120 @@
+#include "tagger/word_memo.h"
+
+#include <limits>
+#include <new>
+#include <utility>
+
+namespace {
+
+const float UNKNOWN = std::numeric_limits<float>::quiet_NaN();
+
+// Bookkeeping per hash-map entry, added to the bytes of its contents.
+constexpr size_t ENTRY_OVERHEAD = 64;
+
+}  // namespace
+
+void MemoWord::assign(const CandidateImpl& candidate) {
+  const char* o = candidate.origin();
+  hasOrigin = o != nullptr;
+  origin.assign(hasOrigin ? o : "");
+  rows.clear();
+  firstUnits.clear();
+  lastUnits.clear();
+  morphemes.clear();
+  texts.clear();
+  for (const CandidateImpl::ResultList::Node* node =
+           candidate.results().head();
+       node != nullptr; node = node->next) {
+    const ResultImpl* r = node->element;
+    const unsigned long k = r->size();
+    rows.push_back(MemoRow{r->score(), 0.0f,
+                           static_cast<uint32_t>(morphemes.size()),
+                           static_cast<uint32_t>(k)});
+    for (unsigned long m = 0; m < k; ++m) {
+      const int i = static_cast<int>(m);
+      morphemes.push_back(MemoMorpheme{static_cast<unsigned int>(r->pos(i)),
+                                       static_cast<uint32_t>(texts.size()),
+                                       r->startOffset(i), r->endOffset(i)});
+      texts.append(r->lexicon(i));
+      texts.push_back('\0');
+    }
+  }
+}
+
+ResultImpl* MemoWord::result(size_t j, unsigned long base) const {
+  ResultImpl* r = new (std::nothrow) ResultImpl();
+  if (r == nullptr) return nullptr;
+  const MemoRow& row = rows[j];
+  for (uint32_t m = row.begin; m < row.begin + row.count; ++m) {
+    const MemoMorpheme& mm = morphemes[m];
+    r->append(reinterpret_cast<const unsigned char*>(texts.data() + mm.text),
+              pos_t(mm.pos), mm.start + base, mm.end + base);
+  }
+  r->score(row.score);
+  return r;
+}
+
+size_t MemoWord::bytes() const {
+  return sizeof(MemoWord) + origin.capacity() + texts.capacity() +
+         rows.capacity() * sizeof(MemoRow) +
+         (firstUnits.capacity() + lastUnits.capacity()) * sizeof(uint32_t) +
+         morphemes.capacity() * sizeof(MemoMorpheme);
+}
+
+WordMemo::WordMemo(size_t budget) : budget_(budget), bytes_(0) {}
+
+void WordMemo::reset() {
+  words_.clear();
+  aside_.clear();
+  unitIds_.clear();
+  units_.clear();
+  endCosts_.clear();
+  transitions_.clear();
+  steps_.clear();
+  bytes_ = 0;
+}
+
+const MemoWord* WordMemo::find(const std::string& key) const {
+  auto found = words_.find(key);
+  return found != words_.end() ? found->second.get() : nullptr;
+}
+
+const MemoWord* WordMemo::insert(const std::string& key,
+                                 std::unique_ptr<MemoWord> word) {
+  const MemoWord* kept = word.get();
+  if (full()) {
+    aside_.push_back(std::move(word));
+    return kept;
+  }
+  bytes_ += key.capacity() + word->bytes() + ENTRY_OVERHEAD;
+  words_.emplace(key, std::move(word));
+  return kept;
+}
+
+uint32_t WordMemo::unitId(const UnitKeys& keys) {
+  auto found = unitIds_.find(keys.lex);
+  if (found != unitIds_.end()) return found->second;
+  const uint32_t id = static_cast<uint32_t>(units_.size());
+  unitIds_.emplace(keys.lex, id);
+  units_.push_back(keys);
+  endCosts_.push_back(UNKNOWN);
+  bytes_ += 2 * (keys.lex.capacity() + ENTRY_OVERHEAD) + keys.tag.capacity();
+  return id;
+}
+
+float& WordMemo::transition(uint32_t a, uint32_t b) {
+  const uint64_t key = (static_cast<uint64_t>(a) << 32) | b;
+  auto found = transitions_.find(key);
+  if (found != transitions_.end()) return found->second;
+  bytes_ += ENTRY_OVERHEAD;
+  return transitions_.emplace(key, UNKNOWN).first->second;
+}
+
+float& WordMemo::endCost(uint32_t z) { return endCosts_[z]; }
+
+float& WordMemo::step(const std::string& key) {
+  auto found = steps_.find(key);
+  if (found != steps_.end()) return found->second;
+  bytes_ += key.capacity() + ENTRY_OVERHEAD;
+  return steps_.emplace(key, UNKNOWN).first->second;
+}

@@ -1,0 +1,113 @@
+// WordMemo: what tagging needs of each eojeol it has analysed, kept across
+// sentences, so that a word met again is neither analysed nor scored again.
+//
+// A word keeps its analyses as compact records (morphemes with their tags,
+// offsets in the word and texts; the score; the within-eojeol cost) and,
+// for the search, the ids of the first and the last unit of each analysis.
+// Units are interned by their lexical key; the costs between two units and
+// after a unit are memoised by id. Everything holds as long as the
+// dictionaries, the model and the strictness it was computed with: the
+// owner resets the memo when one of them changes. The memo is bounded: the
+// owner resets it between sentences once it has grown past its budget, and
+// a word that does not fit stays outside the memo for the one sentence.
+#ifndef TALMORO_TAGGER_WORD_MEMO_H_
+#define TALMORO_TAGGER_WORD_MEMO_H_
+
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <unordered_map>
+#include <vector>
+
+#include "result/candidate_impl.h"
+#include "result/result_impl.h"
+
+// The two keys of a unit of the model (model_keys.h).
+struct UnitKeys {
+  std::string lex;
+  std::string tag;
+};
+
+struct MemoMorpheme {
+  uint32_t pos;   // tag code as the result holds it, flag bit included
+  uint32_t text;  // offset of the zero-terminated text in MemoWord::texts
+  uint64_t start;
+  uint64_t end;
+};
+
+struct MemoRow {
+  float score;     // the analyzer's score of the result
+  float within;    // the within-eojeol cost of the result
+  uint32_t begin;  // its first morpheme in MemoWord::morphemes
+  uint32_t count;  // its number of morphemes
+};
+
+// One analysed eojeol: its analyses in the analyzer's order.
+struct MemoWord {
+  bool hasOrigin = false;
+  std::string origin;
+  std::vector<MemoRow> rows;
+  std::vector<uint32_t> firstUnits;  // per row: id of its first unit
+  std::vector<uint32_t> lastUnits;   // per row: id of its last unit
+  std::vector<MemoMorpheme> morphemes;
+  std::string texts;
+
+  // Copies every result of the candidate; within costs and unit ids are
+  // left for the caller to fill.
+  void assign(const CandidateImpl& candidate);
+  // A new result equal to row j, its offsets moved by base; null when it
+  // cannot be allocated.
+  ResultImpl* result(size_t j, unsigned long base) const;
+  // Bytes held, roughly, for the memo's budget.
+  size_t bytes() const;
+};
+
+class WordMemo {
+ public:
+  explicit WordMemo(size_t budget);
+  WordMemo(const WordMemo&) = delete;
+  WordMemo& operator=(const WordMemo&) = delete;
+
+  // Forgets everything.
+  void reset();
+  void budget(size_t bytes) { budget_ = bytes; }
+  // True once the memo holds more than its budget.
+  bool full() const { return bytes_ > budget_; }
+
+  // The word memoised under key, or null.
+  const MemoWord* find(const std::string& key) const;
+  // Memoises word under key and returns it; when the memo is full the word
+  // is kept aside until reset() or releaseAside() instead.
+  const MemoWord* insert(const std::string& key,
+                         std::unique_ptr<MemoWord> word);
+  // Drops the words kept aside.
+  void releaseAside() { aside_.clear(); }
+
+  // The id of the unit with these keys, interned when new.
+  uint32_t unitId(const UnitKeys& keys);
+  const UnitKeys& unit(uint32_t id) const { return units_[id]; }
+
+  // The memoised cost slots, NaN until the owner stores a cost: from the
+  // last unit a of an eojeol to the first unit b of the next one; after the
+  // last unit z of a sentence; of the step between two units within an
+  // eojeol, by their lexical keys joined with a zero byte.
+  float& transition(uint32_t a, uint32_t b);
+  float& endCost(uint32_t z);
+  float& step(const std::string& key);
+
+  size_t words() const { return words_.size(); }
+
+ private:
+  size_t budget_;
+  size_t bytes_;
+  std::unordered_map<std::string, std::unique_ptr<MemoWord>> words_;
+  std::vector<std::unique_ptr<MemoWord>> aside_;
+  std::unordered_map<std::string, uint32_t> unitIds_;
+  std::vector<UnitKeys> units_;
+  std::vector<float> endCosts_;
+  std::unordered_map<uint64_t, float> transitions_;
+  std::unordered_map<std::string, float> steps_;
+};
+
+#endif  // TALMORO_TAGGER_WORD_MEMO_H_

@@ -1,0 +1,177 @@
+// The tagger's word memo must never change a result: a word met again, a
+// memo reset by its budget, and every change of dictionary, model or
+// strictness give what a fresh tagger gives.
+#include <gtest/gtest.h>
+
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "knowledge/user_knowledge_impl.h"
+#include "reliability_support.h"
+#include "result/sentence_impl.h"
+#include "tagger/model_impl.h"
+#include "tagger/model_trainer.h"
+#include "tagger/tagger_impl.h"
+
+namespace {
+
+using reliability::describeSentence;
+
+struct Fixture {
+  reliability::TempDir dir{"talmoro_memo"};
+  KnowledgeImpl dic;
+  ModelImpl model;
+
+  Fixture() {
+    std::string message;
+    const std::string dicDir = dir.file("dic");
+    const std::string modelDir = dir.file("model");
+    std::filesystem::create_directories(dicDir);
+    std::filesystem::create_directories(modelDir);
+    EXPECT_TRUE(reliability::writeFixtureDictionary(dicDir, &message))
+        << message;
+    EXPECT_TRUE(reliability::writeFixtureModel(modelDir, &message)) << message;
+    EXPECT_EQ(dic.load(dicDir.c_str()), 0);
+    EXPECT_EQ(model.load(modelDir.c_str()), 0);
+  }
+};
+
+// The tagged sentence as text, by a tagger made for this one line.
+std::string freshTag(const Model* model, const Knowledge* dic,
+                     const UserKnowledge* user, bool strict,
+                     const std::string& line) {
+  TaggerImpl tagger(model, dic, user);
+  tagger.setStrictAnalysis(strict);
+  SentenceImpl sentence;
+  tagger.process(line.c_str(), &sentence);
+  return describeSentence(&sentence);
+}
+
+std::string tag(TaggerImpl* tagger, const std::string& line) {
+  SentenceImpl sentence;
+  tagger->process(line.c_str(), &sentence);
+  return describeSentence(&sentence);
+}
+
+// Trains a model that prefers other analyses than the fixture model.
+bool writeOtherModel(const std::string& dir) {
+  std::vector<TrainSentence> sentences;
+  std::vector<CorpusError> errors;
+  if (!parseTextCorpus("나/vv+는/etm 개/nnb+가/jks 가/vv+다/ef\n"
+                       "나/vv+는/etm 사람/nng+이/vcp+다/ef\n",
+                       &sentences, &errors))
+    return false;
+  ModelCounter counter;
+  for (const TrainSentence& s : sentences) counter.addSentence(s);
+  std::string message;
+  return writeModelTables(counter.morphemeCounts(), counter.eojulCounts(),
+                          dir, &message);
+}
+
+}  // namespace
+
+TEST(WordMemo, RepeatedWordsAndBudgetResetsGiveFreshResults) {
+  Fixture f;
+  const std::vector<std::string> corpus =
+      reliability::generatedCorpus(300, 20261208);
+  TaggerImpl memoised(&f.model, &f.dic);
+  TaggerImpl tiny(&f.model, &f.dic);
+  tiny.setMemoBudget(0);
+  for (int round = 0; round < 2; ++round) {
+    for (const std::string& line : corpus) {
+      const std::string expected =
+          freshTag(&f.model, &f.dic, nullptr, false, line);
+      EXPECT_EQ(tag(&memoised, line), expected) << line;
+      EXPECT_EQ(tag(&tiny, line), expected) << line;
+    }
+  }
+  EXPECT_GT(memoised.memoWords(), 10u);
+  // A memo over its budget is emptied before the next sentence.
+  EXPECT_LE(tiny.memoWords(), 1u);
+
+  // The 16-bit entry keeps no candidate and the matrix of the last sentence.
+  SentenceImpl sentence;
+  const std::vector<unsigned short> text = [] {
+    std::vector<unsigned short> u;
+    for (const char16_t c : std::u16string(u"학교에 가다")) u.push_back(c);
+    u.push_back(0);
+    return u;
+  }();
+  EXPECT_EQ(memoised.process(text.data(), &sentence), 2u);
+  EXPECT_EQ(memoised.candidates().size(), 0u);
+  EXPECT_EQ(memoised.matrix().count(), 2u);
+  EXPECT_EQ(sentence.get(1)->result()->startOffset(0), 4u);
+}
+
+TEST(WordMemo, ReloadedDictionariesAreSeen) {
+  Fixture f;
+  UserKnowledgeImpl user;
+  char first[] = "톨모로 톨모로/nnp\n";
+  ASSERT_EQ(user.loadFromBuffer(first), 0);
+  TaggerImpl tagger(&f.model, &f.dic, &user);
+  const std::string line = "톨모로 학교에";
+  const std::string before = tag(&tagger, line);
+  EXPECT_EQ(before, freshTag(&f.model, &f.dic, &user, false, line));
+  EXPECT_NE(before.find("톨모로/nnp"), std::string::npos) << before;
+
+  // The same user dictionary object, loaded again with other contents.
+  char second[] = "톨모로 톨/nng+모로/nng\n";
+  ASSERT_EQ(user.loadFromBuffer(second), 0);
+  const std::string after = tag(&tagger, line);
+  EXPECT_EQ(after, freshTag(&f.model, &f.dic, &user, false, line));
+  EXPECT_NE(after.find("톨/nnu(0,1)+모로/nnu"), std::string::npos) << after;
+
+  // Emptied, the word is unknown again.
+  user.clear();
+  EXPECT_EQ(tag(&tagger, line), freshTag(&f.model, &f.dic, &user, false, line));
+
+  // The system dictionary reloaded from other records: 학교 is gone.
+  reliability::TempDir other("talmoro_memo_dic");
+  std::vector<SourceEntry> entries;
+  std::vector<SourceError> errors;
+  ASSERT_TRUE(parseSource("학생\t학생/nng\n에\t에/jkb\n", &entries, &errors));
+  CompiledLexicon lexicon;
+  ASSERT_TRUE(compileEntries(entries, &lexicon));
+  std::string message;
+  ASSERT_TRUE(writeLexicon(lexicon, other.path(), &message)) << message;
+  const std::string withOld = tag(&tagger, line);
+  ASSERT_EQ(f.dic.load(other.path().c_str()), 0);
+  const std::string withNew = tag(&tagger, line);
+  EXPECT_EQ(withNew, freshTag(&f.model, &f.dic, &user, false, line));
+  EXPECT_NE(withNew, withOld);
+}
+
+TEST(WordMemo, ModelAndStrictnessChangesAreSeen) {
+  Fixture f;
+  TaggerImpl tagger(&f.model, &f.dic);
+  const std::vector<std::string> lines = {"나는 학교에 가다.", "개가 사람이다",
+                                          "나는 개가 가다"};
+  for (const std::string& line : lines)
+    EXPECT_EQ(tag(&tagger, line), freshTag(&f.model, &f.dic, nullptr, false, line));
+
+  tagger.setStrictAnalysis(true);
+  for (const std::string& line : lines)
+    EXPECT_EQ(tag(&tagger, line), freshTag(&f.model, &f.dic, nullptr, true, line));
+  tagger.setStrictAnalysis(false);
+
+  // No model: every word keeps its first analysis.
+  tagger.setModel(nullptr);
+  for (const std::string& line : lines)
+    EXPECT_EQ(tag(&tagger, line), freshTag(nullptr, &f.dic, nullptr, false, line));
+  tagger.setModel(&f.model);
+
+  // The same model object loaded from other tables.
+  std::vector<std::string> before;
+  for (const std::string& line : lines) before.push_back(tag(&tagger, line));
+  reliability::TempDir other("talmoro_memo_model");
+  ASSERT_TRUE(writeOtherModel(other.path()));
+  ASSERT_EQ(f.model.load(other.path().c_str()), 0);
+  bool changed = false;
+  for (size_t i = 0; i < lines.size(); ++i) {
+    const std::string after = tag(&tagger, lines[i]);
+    EXPECT_EQ(after, freshTag(&f.model, &f.dic, nullptr, false, lines[i]));
+    changed = changed || after != before[i];
+  }
+  EXPECT_TRUE(changed) << "the other model should choose other analyses";
+}
