@@ -595,8 +595,11 @@ TEST(AnalyzerLattice, UserDictionaryIsSearchedAfterTheSystemOne) {
 }
 
 TEST_F(AnalyzerDictionaryTest, RepeatedCallsMatchFreshAnalyzers) {
-  const std::vector<std::string> words = {"학교에", "책을", "ABC", "먹다",
-                                          "학교다", repeat("가", 30), "3개"};
+  // 학굔 and 학굘 read 학교 with a contracted particle (noun-irregular
+  // nodes); the words after them must not see those nodes' state.
+  const std::vector<std::string> words = {"학굔", "학교에", "책을", "ABC",
+                                          "먹다", "학굘", "학교다",
+                                          repeat("가", 30), "3개"};
   Candidate* reused = Candidate::createObject();
   Candidate* fresh = Candidate::createObject();
   for (const std::string& w : words) {

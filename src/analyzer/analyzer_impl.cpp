@@ -51,7 +51,11 @@ AnalyzerImpl::AnalyzerImpl(const Knowledge* knowledge,
 
 // Every process() ends with clear(), so the lists are empty here; clearing
 // once more also covers an analyzer whose steps were driven one by one.
-AnalyzerImpl::~AnalyzerImpl() { clear(); }
+AnalyzerImpl::~AnalyzerImpl() {
+  clear();
+  for (uint64_t i = 0; i < spare_.size(); ++i) delete spare_.at(i);
+  spare_.empty();
+}
 
 void AnalyzerImpl::setSysKnowledge(const Knowledge* knowledge) {
   sys_ = knowledge;
@@ -239,7 +243,7 @@ InterResult* AnalyzerImpl::pushNode(unsigned long offset, unsigned long length,
                                     const membuf* rdata, int recpos,
                                     const unsigned short* text) {
   if (offset >= ANALYZER_POSITIONS) return nullptr;
-  InterResult* node = new InterResult();
+  InterResult* node = newNode();
   node->offset(offset);
   node->length(length);
   node->parse(rdata, recpos, text, length);
@@ -262,13 +266,28 @@ bool AnalyzerImpl::adopt(unsigned long offset, InterResult* node) {
   return true;
 }
 
+InterResult* AnalyzerImpl::newNode() {
+  InterResult* node = spare_.pop();
+  if (node == nullptr) return new InterResult();
+  node->nounirregular(false);
+  node->child().empty();
+  return node;
+}
+
+void AnalyzerImpl::releaseNode(InterResult* node) {
+  if (node == nullptr) return;
+  const uint64_t before = spare_.size();
+  spare_.push(node);
+  if (spare_.size() == before) delete node;  // the spare list could not grow
+}
+
 void AnalyzerImpl::clear() {
   for (unsigned long p = 0; p < ANALYZER_POSITIONS; ++p) {
     OpStack<InterResult*>& list = positions_[p];
-    for (uint64_t i = 0; i < list.size(); ++i) delete list.at(i);
+    for (uint64_t i = 0; i < list.size(); ++i) releaseNode(list.at(i));
     list.empty();
   }
-  for (uint64_t i = 0; i < pool_.size(); ++i) delete pool_.at(i);
+  for (uint64_t i = 0; i < pool_.size(); ++i) releaseNode(pool_.at(i));
   pool_.empty();
   records_.clear();
 }

@@ -9,7 +9,8 @@
 //
 // The working memory (100 position lists, a node pool, a record buffer for
 // records the analyzer makes up itself) is allocated once and emptied at the
-// start and end of every call. One analyzer serves one thread at a time.
+// start and end of every call; released nodes are kept for reuse. One
+// analyzer serves one thread at a time.
 #ifndef TALMORO_ANALYZER_ANALYZER_IMPL_H_
 #define TALMORO_ANALYZER_ANALYZER_IMPL_H_
 
@@ -150,6 +151,12 @@ class AnalyzerImpl : public Analyzer {
   // Hands a node to the list of `offset`; destroys it and returns false
   // when it cannot be listed there.
   bool adopt(unsigned long offset, InterResult* node);
+  // A node to fill (offset, length, parse): one that an earlier word left
+  // behind when there is one, else a new one. Not noun-irregular, no
+  // successors.
+  InterResult* newNode();
+  // Gives a node back for reuse.
+  void releaseNode(InterResult* node);
   // The first node of a list, not a noun-irregular one, that has one of
   // the (class, subclass) pairs; leaves the list's cursor after it.
   InterResult* findWithoutLength(unsigned long position,
@@ -163,6 +170,9 @@ class AnalyzerImpl : public Analyzer {
   const UserKnowledge* user_;
   OpStack<InterResult*> positions_[ANALYZER_POSITIONS];
   OpStack<InterResult*> pool_;
+  // Nodes released by clear(), reused by later words instead of new and
+  // delete; owned by the analyzer.
+  OpStack<InterResult*> spare_;
   membuf records_;
   bool strict_;
 };

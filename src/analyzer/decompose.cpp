@@ -76,7 +76,7 @@ void AnalyzerImpl::decomposeN_(const unsigned short* text,
                            unsigned long len) -> InterResult* {
     const int recpos = appendNFRecord(records_, units, len);
     if (recpos < 0) return nullptr;
-    InterResult* node = new InterResult();
+    InterResult* node = newNode();
     node->offset(at);
     node->length(nfRecordUnits(len));
     node->parse(&records_, recpos, units, len);

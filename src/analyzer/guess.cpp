@@ -60,7 +60,7 @@ void AnalyzerImpl::addNF(unsigned long offset, const unsigned short* text,
   const unsigned short* at = text + offset;
   const int recpos = appendNFRecord(records_, at, length);
   if (recpos < 0) return;
-  InterResult* node = new InterResult();
+  InterResult* node = newNode();
   node->offset(offset);
   node->length(nfRecordUnits(length));
   node->parse(&records_, recpos, at, length);

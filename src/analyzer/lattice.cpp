@@ -69,15 +69,33 @@ InterResult* nodeAt(const void* element) {
 
 typedef int (*ElementCompare)(const void*, const void*);
 
+// Lists up to this length are sorted by insertion, which allocates nothing;
+// longer ones by the library's stable sort.
+constexpr uint64_t INSERTION_SORT_MAX = 64;
+
 // Equal elements keep the order in which they were pushed: the order of a
 // list is the order in which chains are tried and results are produced.
+// Both sorts are stable over the same three-way comparison, so they give
+// the same order.
 void sortList(OpStack<InterResult*>& list, ElementCompare compare) {
-  if (list.size() < 2) return;
+  const uint64_t count = list.size();
+  if (count < 2) return;
   InterResult** first = list.data();
-  std::stable_sort(first, first + list.size(),
-                   [compare](InterResult* const& a, InterResult* const& b) {
-                     return compare(&a, &b) < 0;
-                   });
+  if (count > INSERTION_SORT_MAX) {
+    std::stable_sort(first, first + count,
+                     [compare](InterResult* const& a, InterResult* const& b) {
+                       return compare(&a, &b) < 0;
+                     });
+    return;
+  }
+  for (uint64_t i = 1; i < count; ++i) {
+    InterResult* node = first[i];
+    uint64_t j = i;
+    // Only a strictly smaller node moves before another.
+    for (; j > 0 && compare(&node, &first[j - 1]) < 0; --j)
+      first[j] = first[j - 1];
+    first[j] = node;
+  }
 }
 
 }  // namespace
@@ -121,7 +139,7 @@ void AnalyzerImpl::searchTrie(const unsigned short* text, unsigned long n) {
         const unsigned char final = hits[h].final_consonant;
         int r = hits[h].value;
         while (r >= 0 && r <= INT32_MAX - 4) {
-          InterResult* node = spare != nullptr ? spare : new InterResult();
+          InterResult* node = spare != nullptr ? spare : newNode();
           spare = nullptr;
           node->offset(i);
           node->length(length);
@@ -151,7 +169,7 @@ void AnalyzerImpl::searchTrie(const unsigned short* text, unsigned long n) {
       }
     }
   }
-  delete spare;
+  releaseNode(spare);
 
   // Long Hangul runs: one nf node over the run, less a final one- or
   // two-syllable particle that the dictionary found there.
@@ -221,7 +239,7 @@ void AnalyzerImpl::newInterResultForNounIrregular(
   records_.append_uint8(2);
   records_.append_uint16(jamo);
 
-  InterResult* node = new InterResult();
+  InterResult* node = newNode();
   node->offset(offset);
   node->length(length);
   node->nounirregular(true);
@@ -234,20 +252,26 @@ void AnalyzerImpl::sortStack() {
     positions_[p].sorted(false);
 
   for (unsigned long i = 0; i < ANALYZER_POSITIONS; ++i) {
+    OpStack<InterResult*>& list = positions_[i];
+    // An empty list has nothing to find, sort or read.
+    if (list.size() == 0) {
+      list.sorted(true);
+      list.rewind();
+      continue;
+    }
     // The list after a number or a numeral puts bound nouns first.
     InterResult* node = findExistsPOSWithoutLength(i, CLS_SN, SUB_ANY);
     if (node != nullptr && i + node->length() <= ANALYZER_MAX_UNITS) {
-      OpStack<InterResult*>& list = positions_[i + node->length()];
-      if (!list.sorted()) sortList(list, stack_compare_for_sn);
-      list.sorted(true);
+      OpStack<InterResult*>& next = positions_[i + node->length()];
+      if (!next.sorted()) sortList(next, stack_compare_for_sn);
+      next.sorted(true);
     }
     node = findExistsPOSWithoutLength(i, CLS_N, SUB_NR);
     if (node != nullptr && i + node->length() <= ANALYZER_MAX_UNITS) {
-      OpStack<InterResult*>& list = positions_[i + node->length()];
-      if (!list.sorted()) sortList(list, stack_compare_for_nr);
-      list.sorted(true);
+      OpStack<InterResult*>& next = positions_[i + node->length()];
+      if (!next.sorted()) sortList(next, stack_compare_for_nr);
+      next.sorted(true);
     }
-    OpStack<InterResult*>& list = positions_[i];
     if (!list.sorted()) sortList(list, stack_compare);
     list.sorted(true);
     list.rewind();

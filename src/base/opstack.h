@@ -26,8 +26,15 @@ class OpStack {
   // Stores value after the last element. Nothing is listed when the element
   // buffer could not make room.
   void push(T value) {
-    if (elements_.write(count_ * sizeof(T), &value, sizeof(T)) == membuf::npos)
+    const size_t off = count_ * sizeof(T);
+    // Room already there (the buffer grows once capacity no longer exceeds
+    // what is needed): store in place, as the write below would.
+    if (elements_.capacity() > off + sizeof(T)) {
+      std::memcpy(elements_.buf(off), &value, sizeof(T));
+      ++count_;
       return;
+    }
+    if (elements_.write(off, &value, sizeof(T)) == membuf::npos) return;
     ++count_;
   }
   // The last pushed element, removed; a null value when empty. A cursor past

@@ -667,34 +667,78 @@ bool defaultConnection(const InterResult& N, const InterResult& P) {
   return P.lastChar() == N.firstChar();
 }
 
-// Groups 0 to 13, in the order in which they apply.
-constexpr Rule RULES[] = {
-    clueMorphemes,                 // 0
-    allowsNounAfter,               // 1
-    allowsPronounAfter,            // 2
-    allowsProperNounAfter,         // 3
-    allowsBoundNoun,               // 4
-    allowsVerbAfter,               // 5
-    allowsAdjectiveAfter,          // 6
-    allowsAuxiliaryPredicate,      // 7
-    allowsCopula,                  // 8
-    allowsModifierOrInterjection,  // 9
-    allowsParticle,                // 10, steps 1-3
-    allowsEnding,                  // 10, step 4
-    allowsPrefix,                  // 10, step 5
-    allowsNounSuffix,              // 10, step 6
-    allowsPredicateSuffix,         // 11
-    allowsSymbol,                  // 12
-    allowsNumber,                  // 13
+// Groups 0 to 13, in the order in which they apply. Every group but the
+// clue group looks first at the class of N's first tag and passes on any
+// other class, so a node meets only the groups of its own class (kept in
+// this order) after the clue group.
+constexpr Rule CLUE_RULES[] = {clueMorphemes};
+constexpr Rule NOUN_RULES[] = {clueMorphemes, allowsNounAfter,
+                               allowsPronounAfter, allowsProperNounAfter,
+                               allowsBoundNoun};
+constexpr Rule PREDICATE_RULES[] = {clueMorphemes, allowsVerbAfter,
+                                    allowsAdjectiveAfter,
+                                    allowsAuxiliaryPredicate};
+constexpr Rule COPULA_RULES[] = {clueMorphemes, allowsCopula};
+constexpr Rule MODIFIER_RULES[] = {clueMorphemes,
+                                   allowsModifierOrInterjection};
+constexpr Rule PARTICLE_RULES[] = {clueMorphemes, allowsParticle};
+constexpr Rule ENDING_RULES[] = {clueMorphemes, allowsEnding};
+constexpr Rule PREFIX_RULES[] = {clueMorphemes, allowsPrefix};
+constexpr Rule NOUN_SUFFIX_RULES[] = {clueMorphemes, allowsNounSuffix};
+constexpr Rule PREDICATE_SUFFIX_RULES[] = {clueMorphemes,
+                                           allowsPredicateSuffix};
+constexpr Rule SYMBOL_RULES[] = {clueMorphemes, allowsSymbol};
+constexpr Rule NUMBER_RULES[] = {clueMorphemes, allowsNumber};
+
+// The tags the groups test N against belong to the classes they are filed
+// under.
+static_assert(classOf(NP) == CLASS_N && classOf(NNP) == CLASS_N &&
+                  classOf(NNB) == CLASS_N,
+              "pronoun, proper noun and bound noun are nouns");
+static_assert(classOf(VA) == CLASS_V && classOf(VX) == CLASS_V,
+              "adjective and auxiliary stems share the verb class");
+static_assert(classOf(XSV) == classOf(XSA),
+              "the predicate suffixes share one class");
+static_assert(classOf(SN) == CLASS_SN, "numbers have a class of their own");
+
+struct RuleList {
+  const Rule* rules;
+  size_t count;
 };
+
+template <size_t N>
+constexpr RuleList listOf(const Rule (&rules)[N]) {
+  return RuleList{rules, N};
+}
+
+// The groups that can decide for a node whose first tag is `first`.
+RuleList rulesFor(unsigned int first) {
+  switch (classOf(first)) {
+    case CLASS_N: return listOf(NOUN_RULES);
+    case CLASS_V: return listOf(PREDICATE_RULES);
+    case CLASS_VC: return listOf(COPULA_RULES);
+    case CLASS_MM:
+    case CLASS_MA:
+    case CLASS_IC: return listOf(MODIFIER_RULES);
+    case CLASS_J: return listOf(PARTICLE_RULES);
+    case CLASS_E: return listOf(ENDING_RULES);
+    case CLASS_XP: return listOf(PREFIX_RULES);
+    case CLASS_XSN: return listOf(NOUN_SUFFIX_RULES);
+    case classOf(XSV): return listOf(PREDICATE_SUFFIX_RULES);
+    case CLASS_S: return listOf(SYMBOL_RULES);
+    case CLASS_SN: return listOf(NUMBER_RULES);
+    default: return listOf(CLUE_RULES);
+  }
+}
 
 }  // namespace
 
 bool InterResult::isPossible(const InterResult* prev, unsigned int mode) const {
   if (prev == nullptr) return false;
   const Pass pass(mode);
-  for (Rule rule : RULES) {
-    const Verdict verdict = rule(*this, *prev, pass);
+  const RuleList list = rulesFor(posvalue_);
+  for (size_t i = 0; i < list.count; ++i) {
+    const Verdict verdict = list.rules[i](*this, *prev, pass);
     if (verdict != Verdict::CONTINUE) return verdict == Verdict::ACCEPT;
   }
   return defaultConnection(*this, *prev);

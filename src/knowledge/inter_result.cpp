@@ -161,10 +161,11 @@ bool InterResult::hasPOS(const unsigned int* classes,
          anyPair(lastpos_, classes, subclasses);
 }
 
+// The one-pair test the lattice search asks most often; a class of 0 ends
+// the pair list at once, as in the list form.
 bool InterResult::hasPOS(unsigned int c1, unsigned int s1) const {
-  const unsigned int c[] = {c1, 0};
-  const unsigned int s[] = {s1, 0};
-  return hasPOS(c, s);
+  if (c1 == 0) return false;
+  return matches(posvalue_, c1, s1) || matches(lastpos_, c1, s1);
 }
 
 bool InterResult::hasPOS(unsigned int c1, unsigned int s1, unsigned int c2,
@@ -293,8 +294,9 @@ int InterResult::compare_for_nr(const InterResult& other) const {
 // A word cannot end in a prefix, a verb or adjective derivational suffix, a
 // pre-final ending, a predicate stem or the copula.
 bool InterResult::isPossibleEnd(unsigned int /*mode*/) const {
-  if (lastpos_ == POS_ZERO || lastpos_ == XPN || lastpos_ == XSV ||
-      lastpos_ == XSA || lastpos_ == EP) {
+  const pos_t last(lastpos_);
+  if (last == POS_ZERO || last == XPN || last == XSV || last == XSA ||
+      last == EP) {
     return false;
   }
   const unsigned int cls = classOf(lastpos_);
@@ -305,12 +307,13 @@ bool InterResult::isPossibleEnd(unsigned int /*mode*/) const {
 // pass a bound noun marked as never standing alone (the minus mark without
 // the plus mark) cannot begin one either.
 bool InterResult::isPossibleBegin(unsigned int mode) const {
-  if (posvalue_ == POS_ZERO) return false;
+  const pos_t first(posvalue_);
+  if (first == POS_ZERO) return false;
   const unsigned int cls = classOf(posvalue_);
   if (cls == kClassE || cls == kClassJ || cls == kClassXsn || cls == kClassXs) {
     return false;
   }
-  if ((mode & 1u) != 0 && posvalue_ == NNB) {
+  if ((mode & 1u) != 0 && first == NNB) {
     return (attr_ & (kBoundNounPlus | kBoundNounMinus)) != kBoundNounMinus;
   }
   return true;

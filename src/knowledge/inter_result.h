@@ -107,8 +107,10 @@ class InterResult {
   bool nounirregular_;
   unsigned char attrflag_;
   unsigned int attr_;
-  pos_t posvalue_;
-  pos_t lastpos_;
+  // Raw tag codes (flag bit included), read by the connection rules on
+  // every pair of neighbouring nodes.
+  unsigned int posvalue_;
+  unsigned int lastpos_;
   const membuf* rdata_;
   int rindex_;
   OpStack<InterResult*> child_;

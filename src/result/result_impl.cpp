@@ -49,9 +49,44 @@ bool isOpenSyllable(unsigned short c) {
   return c >= HANGUL_FIRST && c <= HANGUL_LAST && (c - HANGUL_FIRST) % 28 == 0;
 }
 
+// Most results hold a handful of morphemes: the first blocks fit ten records
+// and 128 text bytes, and grow when needed. Storage is zero-filled as it
+// grows, so reads past what was written still give zero bytes.
+constexpr size_t MORPHEME_BLOCK = 10 * RECORD_SIZE;
+constexpr size_t TEXT_BLOCK = 128;
+
+// Enough for the UTF-8 form of the longest entry text (127 units, at most
+// three bytes each) and its terminating zero.
+constexpr size_t ENTRY_TEXT_MAX = 127 * 3 + 1;
+
+// The UTF-8 form of the first n units of `units` (up to a zero unit) into
+// `out`, zero-terminated; returns its length without the zero. Surrogates
+// are not paired: each becomes its own three bytes, as uchar_toutf8 does.
+size_t toUtf8(const unsigned short* units, size_t n, unsigned char* out) {
+  unsigned char* p = out;
+  for (size_t i = 0; i < n && units[i] != 0; ++i) {
+    const unsigned short c = units[i];
+    if (c < 0x80) {
+      *p++ = static_cast<unsigned char>(c);
+    } else if (c < 0x800) {
+      *p++ = static_cast<unsigned char>(0xC0 | (c >> 6));
+      *p++ = static_cast<unsigned char>(0x80 | (c & 0x3F));
+    } else {
+      *p++ = static_cast<unsigned char>(0xE0 | (c >> 12));
+      *p++ = static_cast<unsigned char>(0x80 | ((c >> 6) & 0x3F));
+      *p++ = static_cast<unsigned char>(0x80 | (c & 0x3F));
+    }
+  }
+  *p = 0;
+  return static_cast<size_t>(p - out);
+}
+
 }  // namespace
 
-ResultImpl::ResultImpl() : morphemes_(800, 80), texts_(600, 60), score_(0.0f) {}
+ResultImpl::ResultImpl()
+    : morphemes_(MORPHEME_BLOCK, MORPHEME_BLOCK),
+      texts_(TEXT_BLOCK, TEXT_BLOCK),
+      score_(0.0f) {}
 
 ResultImpl::~ResultImpl() {}
 
@@ -108,10 +143,17 @@ void ResultImpl::append(const unsigned char* text, pos_t pos,
                         unsigned long start, unsigned long end) {
   const size_t off = texts_.size();
   texts_.append_sn(text != nullptr ? reinterpret_cast<const char*>(text) : "");
-  morphemes_.append_uint32(static_cast<unsigned int>(pos));
-  morphemes_.append_int32(static_cast<int32_t>(off));
-  morphemes_.append_uint64(start);
-  morphemes_.append_uint64(end);
+  appendRecord(static_cast<unsigned int>(pos), off, start, end);
+}
+
+void ResultImpl::appendRecord(unsigned int tag, size_t textOff, uint64_t start,
+                              uint64_t end) {
+  unsigned char record[RECORD_SIZE];
+  membuf::write_uint32(record + POS_FIELD, tag);
+  membuf::write_int32(record + LEXICON_FIELD, static_cast<int32_t>(textOff));
+  membuf::write_uint64(record + START_FIELD, start);
+  membuf::write_uint64(record + END_FIELD, end);
+  morphemes_.append(record, RECORD_SIZE);
 }
 
 void ResultImpl::set(const Knowledge* /*knowledge*/,
@@ -121,6 +163,7 @@ void ResultImpl::set(const Knowledge* /*knowledge*/,
   pos_t previousTag(NA);
   unsigned short previousLast = 0;
   unsigned short units[127];
+  unsigned char text[ENTRY_TEXT_MAX];
 
   path.rewind();
   while (path.hasNext()) {
@@ -153,10 +196,8 @@ void ResultImpl::set(const Knowledge* /*knowledge*/,
 
       // The text goes to the pool even for an entry that emits nothing.
       const size_t textOff = texts_.size();
-      unsigned char* text = uchar_toutf8(units, static_cast<int>(n));
-      texts_.append_sn(text != nullptr ? reinterpret_cast<const char*>(text)
-                                       : "");
-      std::free(text);
+      const size_t textLength = toUtf8(units, n, text);
+      texts_.append(text, textLength + 1);
 
       if (pos_t(tag) == POS_ZERO) continue;
 
@@ -192,10 +233,7 @@ void ResultImpl::set(const Knowledge* /*knowledge*/,
           append(COPULA_TEXT, pos_t(VCP), start, static_cast<uint64_t>(e));
       }
 
-      morphemes_.append_uint32(tag);
-      morphemes_.append_int32(static_cast<int32_t>(textOff));
-      morphemes_.append_uint64(start);
-      morphemes_.append_uint64(end);
+      appendRecord(tag, textOff, start, end);
 
       if (surface && e - static_cast<int64_t>(node->offset()) <
                          static_cast<int64_t>(node->length()))

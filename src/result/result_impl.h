@@ -61,6 +61,10 @@ class ResultImpl : public Result {
   void scoring(unsigned long results, unsigned long longestNoun);
 
  private:
+  // One morpheme record at the end of the record buffer.
+  void appendRecord(unsigned int tag, size_t textOff, uint64_t start,
+                    uint64_t end);
+
   membuf morphemes_;
   membuf texts_;
   float score_;
