@@ -62,6 +62,13 @@ bool has(const std::vector<std::string>& list, const std::string& item) {
   return std::find(list.begin(), list.end(), item) != list.end();
 }
 
+// Whether an analysis of the list reads `item`, whatever its markers.
+bool reads(const std::vector<std::string>& list, const std::string& item) {
+  return std::any_of(list.begin(), list.end(), [&](const std::string& a) {
+    return a == item || a.compare(0, item.size() + 1, item + "[") == 0;
+  });
+}
+
 size_t stat(const LexiconConverter& c, const std::string& reason) {
   auto it = c.stats().find(reason);
   return it == c.stats().end() ? 0 : it->second;
@@ -259,17 +266,98 @@ TEST(LexiconConvertTest, KeepsOneCommonOrProperNounAndNoSpellingVariant) {
   c.add("물론", 1397, "NNG,*,T,물론,*,*,*,*");
   c.add("물론", 9, "MAG,*,T,물론,Inflect,MAG,MAG,몰론/MAG/*");
   c.add("깨달", 3000, "VV,*,T,깨달,Inflect,VV,VV,깨닫/VV/*");
+  c.add("등", 2000, "NNB,*,T,등,*,*,*,*");
+  c.add("등", 3500, "NNG,*,T,등,*,*,*,*");
+  c.add("등", 4000, "NNBC,*,T,등,*,*,*,*");
   std::string text = c.write();
-  // The cheaper of the two noun readings stays, whichever tag it has; the
-  // bound noun is another class and stays too.
-  EXPECT_NE(text.find("전\t전/nng\t전/nnb[nnb:+의존]\n"), std::string::npos) << text;
+  // The cheaper of the two noun readings stays, whichever tag it has; a
+  // bound noun stays only when it is cheaper than the nouns, and then they
+  // go; a counter is another class and stays.
+  EXPECT_NE(text.find("전\t전/nng\n"), std::string::npos) << text;
   EXPECT_NE(text.find("미국\t미국/nnp\n"), std::string::npos) << text;
-  EXPECT_EQ(stat(c, "dropped: common or proper noun behind a cheaper one"), 2u);
+  EXPECT_NE(text.find("등\t등/nnb[nnb:+의존]\t등/nnb[nnb:@단위]\n"), std::string::npos)
+      << text;
+  EXPECT_EQ(stat(c, "dropped: common or proper noun behind a cheaper one"), 3u);
+  EXPECT_EQ(stat(c, "dropped: bound noun behind a cheaper noun"), 1u);
   // A spelling variant yields to a plain reading of another tag; a stem
   // variant with no plain reading stays.
   EXPECT_NE(text.find("물론\t물론/nng\n"), std::string::npos) << text;
   EXPECT_NE(text.find("깨달\t~깨닫/vv\n"), std::string::npos) << text;
   EXPECT_EQ(stat(c, "dropped: variant shadowing a plain entry"), 1u);
+}
+
+TEST(LexiconConvertTest, WritesTheConventionsOfTheTaggedText) {
+  // 있 is a verb; other adjectives stay.
+  EXPECT_EQ(LexiconConverter::conventionTag(u"있", "va"), "vv");
+  EXPECT_EQ(LexiconConverter::conventionTag(u"맛있", "va"), "va");
+  EXPECT_EQ(LexiconConverter::conventionTag(u"있", "vx"), "vx");
+  // Conjunctive adverbs are those that join; sentence adverbs are general.
+  EXPECT_EQ(LexiconConverter::conventionTag(u"그리고", "maj"), "maj");
+  EXPECT_EQ(LexiconConverter::conventionTag(u"및", "maj"), "maj");
+  EXPECT_EQ(LexiconConverter::conventionTag(u"또한", "maj"), "mag");
+  EXPECT_EQ(LexiconConverter::conventionTag(u"또한", "nng"), "nng");
+  // The 여 of endings after 하 is written 아, its final kept.
+  EXPECT_EQ(LexiconConverter::haEndingForm(u"여"), u"아");
+  EXPECT_EQ(LexiconConverter::haEndingForm(u"였"), u"았");
+  EXPECT_EQ(LexiconConverter::haEndingForm(u"여서"), u"아서");
+  EXPECT_EQ(LexiconConverter::haEndingForm(u"어서"), u"어서");
+  EXPECT_EQ(LexiconConverter::haEndingForm(u"ㄴ"), u"ㄴ");
+  EXPECT_TRUE(LexiconConverter::isHaStem(u"하", "xsv"));
+  EXPECT_TRUE(LexiconConverter::isHaStem(u"하", "vx"));
+  EXPECT_FALSE(LexiconConverter::isHaStem(u"하", "nng"));
+  EXPECT_FALSE(LexiconConverter::isHaStem(u"되", "xsv"));
+
+  std::vector<ConvMorpheme> ms;
+  std::string reason;
+  ASSERT_TRUE(LexiconConverter::convertExpression(u"하였", "하/XSV/*+였/EP/*", &ms,
+                                                  &reason)) << reason;
+  ASSERT_EQ(ms.size(), 2u);
+  EXPECT_EQ(ms[1].form, u"았");
+  EXPECT_FALSE(ms[1].spelled);
+  // After another stem the ending keeps its form.
+  ASSERT_TRUE(LexiconConverter::convertExpression(u"켜여", "켜/VV/*+여/EC/*", &ms,
+                                                  &reason)) << reason;
+  EXPECT_EQ(ms[1].form, u"여");
+  ASSERT_TRUE(LexiconConverter::convertExpression(u"있다", "있/VA/*+다/EF/*", &ms,
+                                                  &reason)) << reason;
+  EXPECT_EQ(ms[0].tag, "vv");
+
+  LexiconConverter c;
+  c.add("여", 3000, "EC,*,F,여,*,*,*,*");
+  c.add("였", 3000, "EP,*,T,였,*,*,*,*");
+  c.add("또한", 2000, "MAJ,*,T,또한,*,*,*,*");
+  EXPECT_TRUE(reads(written(c, "여"), "~아/ec"));
+  EXPECT_TRUE(reads(written(c, "였"), "~았/ep"));
+  EXPECT_TRUE(has(written(c, "또한"), "또한/mag"));
+}
+
+TEST(LexiconConvertTest, KeepsTheReadingsTheTaggerCanTellApart) {
+  LexiconConverter c;
+  // Of an adjective and a verb of one spelling the cheaper stays; the
+  // auxiliary is another class.
+  c.add("맛있", 2000, "VA,*,T,맛있,*,*,*,*");
+  c.add("맛있", 2500, "VV,*,T,맛있,*,*,*,*");
+  c.add("맛있", 2600, "VX,*,T,맛있,*,*,*,*");
+  // The adjective suffix 하 after a noun goes; after a root its forms stay.
+  c.add("하", 100, "XSA,*,F,하,*,*,*,*");
+  c.add("하", 100, "XSV,*,F,하,*,*,*,*");
+  c.add("한", 100, "XSA+ETM,*,T,한,Inflect,XSA,ETM,하/XSA/*+ᆫ/ETM/*");
+  c.add("깨끗", 3000, "XR,*,T,깨끗,*,*,*,*");
+  // A final ending gets a connective twin; one that has it gets none.
+  c.add("습니다", 1000, "EF,*,F,습니다,*,*,*,*");
+  c.add("어요", 1000, "EF,*,F,어요,*,*,*,*");
+  c.add("어요", 1200, "EC,*,F,어요,*,*,*,*");
+  const std::string text = c.write();
+  EXPECT_NE(text.find("맛있\t맛있/va\t맛있/vx\n"), std::string::npos) << text;
+  EXPECT_EQ(stat(c, "dropped: verb or adjective behind a cheaper one"), 1u);
+  // 하/xsa, 하/xsa+ㄴ/etm and its piece 하/xsa+ㄴ/_ go: 한 is left with none.
+  EXPECT_EQ(stat(c, "dropped: adjective suffix 하 outside a root's forms"), 3u);
+  EXPECT_NE(text.find("하\t하/xsv\n"), std::string::npos) << text;
+  EXPECT_EQ(text.find("\n한\t"), std::string::npos) << text;
+  EXPECT_NE(text.find("깨끗/xr+하/xsa+~ㄴ/etm"), std::string::npos) << text;
+  EXPECT_NE(text.find("습니다\t습니다/ef[eomi:@유종성,eomi:-ㄹ종성]\t습니다/ec["),
+            std::string::npos) << text;
+  EXPECT_EQ(stat(c, "derived: final ending read as a connective one"), 1u);
 }
 
 // A 3 x 3 matrix of zero costs: context 0 is BOS/EOS.

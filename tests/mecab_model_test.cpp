@@ -215,6 +215,8 @@ TEST(MecabModel, CorpusAloneGivesTheTrainersModel) {
   job.corpus = corpus;
   job.output = dir + "/mecab_model_out";
   job.pseudo = false;
+  job.emission = false;
+  job.openFinalEndings = false;
   std::FILE* sink = std::tmpfile();
   ASSERT_EQ(buildMecabModel(job, sink, sink), 0);
   ModelImpl model;
@@ -243,4 +245,52 @@ TEST(MecabModel, CorpusAloneGivesTheTrainersModel) {
   EXPECT_EQ(buildMecabModel(job, sink, sink), 1);
   std::fclose(sink);
   std::remove(corpus.c_str());
+}
+
+TEST(MecabModel, LexicalUnitsCountAsTheirTag) {
+  KeyCounts m = {{"/jc", 100},       {"/jkb", 1000},    {"와/jc", 40},
+                 {"와/jkb", 20},     {"와/jc:EOM", 38}, {"와/jkb:EOM", 19},
+                 {"BOM", 500},       {"BOM:와/jc", 5},  {"/n_:/jc", 30},
+                 {"BOM:/jc", 7}};
+  foldEmissions(&m);
+  // P(EOM | 와/jc) is now 38/100: the share of 와 among the conjunctive
+  // particles enters the score, and tells it from the adverbial 와.
+  EXPECT_EQ(at(m, "와/jc"), 100);
+  EXPECT_EQ(at(m, "와/jkb"), 1000);
+  EXPECT_GT(static_cast<double>(at(m, "와/jc:EOM")) / at(m, "와/jc"),
+            static_cast<double>(at(m, "와/jkb:EOM")) / at(m, "와/jkb"));
+  // Pairs, tag keys and the pseudo units stay.
+  EXPECT_EQ(at(m, "와/jc:EOM"), 38);
+  EXPECT_EQ(at(m, "/jc"), 100);
+  EXPECT_EQ(at(m, "BOM"), 500);
+  EXPECT_EQ(at(m, "BOM:와/jc"), 5);
+  EXPECT_EQ(at(m, "/n_:/jc"), 30);
+  EXPECT_EQ(m.size(), 10u);
+  // A unit whose tag is missing keeps its count.
+  KeyCounts lone = {{"가/vv", 3}};
+  foldEmissions(&lone);
+  EXPECT_EQ(at(lone, "가/vv"), 3);
+}
+
+TEST(MecabModel, FinalEndingsThatCloseAnEojeolBecomeConnective) {
+  KeyCounts m = {{"/ef", 100},         {"/ec", 50},         {"/ef:EOM", 30},
+                 {"/ec:EOM", 20},      {"다/ef", 80},       {"다/ef:EOM", 25},
+                 {"다/ef:./sf", 55},   {"/ef:sf", 70},      {"요/jx:EOM", 9},
+                 {"습니다/ef", 10},    {"습니다/ef:EOM", 10}};
+  moveOpenFinalEndings(&m);
+  EXPECT_EQ(m.count("/ef:EOM"), 0u);
+  EXPECT_EQ(at(m, "/ec:EOM"), 50);
+  EXPECT_EQ(at(m, "/ef"), 70);
+  EXPECT_EQ(at(m, "/ec"), 80);
+  EXPECT_EQ(m.count("다/ef:EOM"), 0u);
+  EXPECT_EQ(at(m, "다/ec:EOM"), 25);
+  EXPECT_EQ(at(m, "다/ec"), 25);
+  EXPECT_EQ(at(m, "다/ef"), 55);
+  // A unit left with nothing goes.
+  EXPECT_EQ(m.count("습니다/ef"), 0u);
+  EXPECT_EQ(at(m, "습니다/ec"), 10);
+  // What follows within the eojeol, and other tags, stay.
+  EXPECT_EQ(at(m, "다/ef:./sf"), 55);
+  EXPECT_EQ(at(m, "/ef:sf"), 70);
+  EXPECT_EQ(at(m, "요/jx:EOM"), 9);
 }

@@ -82,6 +82,27 @@ TEST(MecabSilver, TokensJoinIntoEojeolWhereTheTextHasNoSpace) {
   EXPECT_EQ(stats.dropped, 0u);
 }
 
+TEST(MecabSilver, TokensFollowTheConventionsOfTheDictionary) {
+  // 있 as a verb, sentence adverbs as general ones, inside entries too.
+  EXPECT_EQ(morphemesOf("있", "VA,*,T,있,*,*,*,*"), "있/vv");
+  EXPECT_EQ(morphemesOf("있다", "VA+EF,*,F,있다,Inflect,VA,EF,있/VA/*+다/EF/*"),
+            "있/vv+다/ef");
+  EXPECT_EQ(morphemesOf("또한", "MAJ,*,T,또한,*,*,*,*"), "또한/mag");
+  EXPECT_EQ(morphemesOf("그리고", "MAJ,*,F,그리고,*,*,*,*"), "그리고/maj");
+  EXPECT_EQ(morphemesOf("하여", "XSV+EC,*,F,하여,Inflect,XSV,EC,하/XSV/*+여/EC/*"),
+            "하/xsv+아/ec");
+  // 하 and its 여-ending as two tokens; 여 after another morpheme stays.
+  EXPECT_EQ(convert({"수상\tNNG,*,T,수상,*,*,*,*", "하\tXSV,*,F,하,*,*,*,*",
+                     "였\tEP,*,T,였,*,*,*,*", "다\tEF,*,F,다,*,*,*,*",
+                     ".\tSF,*,*,*,*,*,*,*", " 여\tNR,*,F,여,*,*,*,*", "EOS"}),
+            "수상/nng+하/xsv+았/ep+다/ef+./sf 여/nr\n");
+  // A final ending no punctuation follows within its eojeol is connective.
+  EXPECT_EQ(convert({"좋\tVA,*,T,좋,*,*,*,*", "습니다\tEF,*,F,습니다,*,*,*,*",
+                     " 정말\tMAG,*,T,정말,*,*,*,*", " 좋\tVA,*,T,좋,*,*,*,*",
+                     "다\tEF,*,F,다,*,*,*,*", "EOS"}),
+            "좋/va+습니다/ec 정말/mag 좋/va+다/ec\n");
+}
+
 TEST(MecabSilver, EveryInputSentenceKeepsItsLine) {
   SilverStats stats;
   const std::string out = convert(

@@ -523,6 +523,41 @@ std::string LexiconConverter::mapTag(const std::string& mecabTag) {
   return t;
 }
 
+// Conjunctive adverbs proper: those that join sentences by pointing back at
+// what was said (그리고, 그러나, 그래서, 그런데, 그러므로 and the other 그-
+// forms) and the coordinators of words and clauses.
+static bool isConjunctiveAdverb(const std::u16string& form) {
+  static const char16_t* const OTHERS[] = {u"및", u"또는", u"혹은", u"내지",
+                                           u"하지만", u"따라서", u"근데"};
+  if (!form.empty() && form[0] == u'그') return true;
+  for (const char16_t* o : OTHERS)
+    if (form == o) return true;
+  return false;
+}
+
+std::string LexiconConverter::conventionTag(const std::u16string& form,
+                                           const std::string& tag) {
+  if (tag == "va" && form == u"있") return "vv";
+  // Sentence adverbs that the source files with the conjunctive ones
+  // (또한, 역시, 다만, 오히려) modify the sentence: general adverbs.
+  if (tag == "maj" && !isConjunctiveAdverb(form)) return "mag";
+  return tag;
+}
+
+std::u16string LexiconConverter::haEndingForm(const std::u16string& form) {
+  if (form.empty() || !isSyllable(form[0])) return form;
+  Syllable s = split(form[0]);
+  if (s.initial != I_IEUNG || s.medial != M_YEO) return form;
+  std::u16string out = form;
+  out[0] = compose(I_IEUNG, M_A, s.final);
+  return out;
+}
+
+bool LexiconConverter::isHaStem(const std::u16string& form, const std::string& tag) {
+  return form == u"하" && (tag == "vv" || tag == "va" || tag == "vx" ||
+                           tag == "xsv" || tag == "xsa");
+}
+
 // True when `form` stands at `pos` of `surface` with its last syllable
 // closed by the jamo that begins the next morpheme (하 in 합 before ㅂ니다):
 // the morpheme still covers its own syllables.
@@ -581,6 +616,10 @@ bool LexiconConverter::convertExpression(const std::u16string& surface,
       *reason = "form with odd jamo";
       return false;
     }
+    m.tag = conventionTag(m.form, m.tag);
+    if (!out->empty() && (isEndingTag(m.tag) || m.tag == "_") &&
+        isHaStem(out->back().form, out->back().tag))
+      m.form = haEndingForm(m.form);
     out->push_back(m);
   }
   if (out->empty()) {
@@ -732,6 +771,13 @@ void LexiconConverter::add(const std::string& surfaceUtf8, int wcost,
     }
     m.unit = mecabTag == "NNBC";
     m.form = original;
+    m.tag = conventionTag(m.form, m.tag);
+    if (isEndingTag(m.tag) && haEndingForm(m.form) != m.form) {
+      // The 여-endings stand after 하 alone (하여, 하였다), where they are
+      // written as their 아-forms.
+      m.form = haEndingForm(m.form);
+      m.spelled = false;
+    }
     if (m.form.size() > 127) {
       count("dropped: longer than 127 units");
       return;
@@ -951,6 +997,27 @@ void LexiconConverter::addParticleChains() {
   }
 }
 
+void LexiconConverter::addOpenFinalEndings() {
+  // An analysis ending in a final ending (ef) gets a twin ending in the same
+  // ending as a connective one (ec), which it reads at the end of an eojeol
+  // that no punctuation closes (see markOpenFinalEnding).
+  for (auto& kv : entries_) {
+    std::vector<ConvAnalysis>& list = kv.second;
+    std::set<std::string> have;
+    for (const ConvAnalysis& a : list) have.insert(formatAnalysis(a, {}));
+    const size_t n = list.size();
+    for (size_t i = 0; i < n; ++i) {
+      if (list[i].morphemes.back().tag != "ef") continue;
+      ConvAnalysis twin = list[i];
+      twin.morphemes.back().tag = "ec";
+      if (twin.kind == ConvAnalysis::PLAIN) twin.kind = ConvAnalysis::DERIVED;
+      if (!have.insert(formatAnalysis(twin, {})).second) continue;
+      list.push_back(twin);
+      count("derived: final ending read as a connective one");
+    }
+  }
+}
+
 std::vector<ConvAnalysis> LexiconConverter::analysesOf(const std::u16string& s) const {
   auto it = entries_.find(s);
   return it == entries_.end() ? std::vector<ConvAnalysis>() : it->second;
@@ -1026,6 +1093,7 @@ std::string LexiconConverter::write() {
   addPendingEndings();
   addRootSuffixes();
   addParticleChains();
+  addOpenFinalEndings();
   std::string out;
   surfaces_ = analyses_ = 0;
   for (auto& kv : entries_) {
@@ -1040,17 +1108,49 @@ std::string LexiconConverter::write() {
     std::set<std::string> seen;
     std::string line;
     bool haveNoun = false;
+    std::string stemTag;  // the tag of the cheapest plain va or vv reading
+    std::string nounTag;  // of the cheapest plain nng, nnp or nnb reading
     for (const ConvAnalysis& a : list) {
-      if (a.kind == ConvAnalysis::PLAIN &&
-          (a.morphemes[0].tag == "nng" || a.morphemes[0].tag == "nnp")) {
+      const std::string& firstTag = a.morphemes[0].tag;
+      if (a.kind == ConvAnalysis::PLAIN && nounTag.empty() &&
+          (firstTag == "nng" || firstTag == "nnp" ||
+           (firstTag == "nnb" && !a.morphemes[0].unit)))
+        nounTag = firstTag == "nnb" ? "nnb" : "noun";
+      if (a.kind == ConvAnalysis::PLAIN && (firstTag == "nng" || firstTag == "nnp")) {
         // The tagger gives common and proper nouns one class, so two such
         // readings of a surface tie and the choice between them would be
         // arbitrary: the more frequent (cheaper) one stands alone.
-        if (haveNoun) {
+        if (haveNoun || nounTag == "nnb") {
           count("dropped: common or proper noun behind a cheaper one");
           continue;
         }
         haveNoun = true;
+      }
+      if (a.kind != ConvAnalysis::ROOT_SUFFIX && a.morphemes[0].tag == "xsa" &&
+          a.morphemes[0].form == u"하") {
+        // The adjective suffix 하 stands after roots (깨끗하다), whose
+        // records spell it; after a noun 하 is the verb suffix (입단한).
+        count("dropped: adjective suffix 하 outside a root's forms");
+        continue;
+      }
+      if (a.kind == ConvAnalysis::PLAIN && firstTag == "nnb" &&
+          !a.morphemes[0].unit && nounTag == "noun") {
+        // 등, 중, 곳: the tagger, which sees nouns far more often than bound
+        // nouns, would take the noun reading almost everywhere; the bound
+        // noun stays only when the source reads it as the more frequent.
+        count("dropped: bound noun behind a cheaper noun");
+        continue;
+      }
+      if (a.kind == ConvAnalysis::PLAIN &&
+          (a.morphemes[0].tag == "va" || a.morphemes[0].tag == "vv")) {
+        // Without a lexical count of its own a stem is scored by its tag,
+        // and the verbs, far more frequent, would always win: of an
+        // adjective and a verb reading (맛있, 멋있) the cheaper stands alone.
+        if (!stemTag.empty() && stemTag != a.morphemes[0].tag) {
+          count("dropped: verb or adjective behind a cheaper one");
+          continue;
+        }
+        stemTag = a.morphemes[0].tag;
       }
       if (a.kind == ConvAnalysis::VARIANT &&
           (plainTags.count(a.morphemes[0].tag) ||

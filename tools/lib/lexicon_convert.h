@@ -28,6 +28,16 @@
 //   (에서는, 와의, 만을), since the rules chain no particle to a case
 //   particle and no case particle to an auxiliary one.
 //
+// Entries are written in the conventions of the tagged text the default
+// model learns from (conventionTag, haEndingForm): 있 is a verb, only the
+// joining adverbs are conjunctive, 하 takes the 아-forms of its endings
+// (하였다 as 하+았+다), and every final ending (ef) also reads as a
+// connective one (ec), as it does where no punctuation closes it. Of
+// readings the tagger cannot tell apart or would always decide one way (a
+// common and a proper noun, a noun and a bound noun, an adjective and a
+// verb of one spelling) the cheaper stands alone, and the adjective suffix
+// 하 stands only in the records of the roots.
+//
 // Attribute markers (ending, particle and bound-noun bits) are assigned by
 // rules on the forms and by hand-kept lists (AttributeLists); see
 // endingMarkers and particleMarkers.
@@ -196,6 +206,19 @@ class LexiconConverter {
                              std::vector<ConvMorpheme>* morphemes);
   // MeCab tag to our tag name; empty when the engine has no such tag.
   static std::string mapTag(const std::string& mecabTag);
+  // The tag of a morpheme in our conventions: the existential 있 is a verb
+  // (있다, 있는, 있었다), never an adjective, whatever the source says; a
+  // conjunctive adverb (maj) is one that joins sentences or words (그리고,
+  // 그러나, 및, 또는), the others (또한, 역시, 다만) are general adverbs.
+  static std::string conventionTag(const std::u16string& form,
+                                   const std::string& tag);
+  // The 여/였 of an ending after the stem 하 written as the 아/았 it is a
+  // variant of (하+여 → 하+아, 하+였 → 하+았, 하+여서 → 하+아서); other
+  // forms unchanged.
+  static std::u16string haEndingForm(const std::u16string& form);
+  // True for the stem or suffix 하 (vv, va, vx, xsv, xsa) after which
+  // endings are written by haEndingForm.
+  static bool isHaStem(const std::u16string& form, const std::string& tag);
 
  private:
   void count(const std::string& reason, size_t n = 1) { stats_[reason] += n; }
@@ -206,6 +229,7 @@ class LexiconConverter {
   void addRootSuffixes();
   void addPendingEndings();
   void addParticleChains();
+  void addOpenFinalEndings();
   // True when the tokens read `surface` more cheaply as two or more
   // morphemes than as its cheapest adverb token.
   bool splitBeatsAdverb(const std::string& surface) const;

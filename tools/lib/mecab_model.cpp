@@ -418,6 +418,50 @@ bool readMecabModelSource(const std::string& dir,
   return ok;
 }
 
+void moveOpenFinalEndings(KeyCounts* mtrans) {
+  const std::string end = std::string(1, MODEL_PAIR_SEPARATOR) + END_OF_MORPHEME;
+  const std::string ef = "/ef", ec = "/ec";
+  std::vector<std::pair<std::string, long long>> moved;
+  for (const auto& e : *mtrans) {
+    const std::string& key = e.first;
+    if (key.size() < end.size() + ef.size() ||
+        key.compare(key.size() - end.size(), end.size(), end) != 0)
+      continue;
+    const std::string unit = key.substr(0, key.size() - end.size());
+    if (unit.size() < ef.size() ||
+        unit.compare(unit.size() - ef.size(), ef.size(), ef) != 0 ||
+        unit.find(MODEL_PAIR_SEPARATOR) != std::string::npos)
+      continue;
+    moved.push_back({unit, e.second});
+  }
+  for (const auto& m : moved) {
+    const std::string twin = m.first.substr(0, m.first.size() - ef.size()) + ec;
+    mtrans->erase(m.first + end);
+    (*mtrans)[twin + end] += m.second;
+    auto unit = mtrans->find(m.first);
+    if (unit != mtrans->end()) {
+      unit->second = std::max(0LL, unit->second - m.second);
+      if (unit->second == 0) mtrans->erase(unit);
+    }
+    (*mtrans)[twin] += m.second;
+  }
+}
+
+void foldEmissions(KeyCounts* mtrans) {
+  std::vector<std::pair<const std::string*, long long>> units;
+  for (const auto& e : *mtrans) {
+    const std::string& key = e.first;
+    if (key.empty() || key[0] == '/' || key.find(MODEL_PAIR_SEPARATOR) != std::string::npos)
+      continue;
+    const size_t slash = key.rfind('/');
+    if (slash == std::string::npos || slash == 0) continue;
+    const auto tag = mtrans->find(key.substr(slash));
+    if (tag != mtrans->end() && tag->second > e.second)
+      units.push_back({&key, tag->second});
+  }
+  for (const auto& u : units) (*mtrans)[*u.first] = u.second;
+}
+
 void addCounts(const KeyCounts& from, double weight, KeyCounts* into) {
   for (const auto& e : from) {
     const double v = static_cast<double>(e.second) * weight;
@@ -483,6 +527,8 @@ int buildMecabModel(const MecabModelJob& job, FILE* out, FILE* err) {
     std::fprintf(err, "no counts; nothing written\n");
     return 1;
   }
+  if (job.openFinalEndings) moveOpenFinalEndings(&mtrans);
+  if (job.emission) foldEmissions(&mtrans);
   if (!writeModelTables(mtrans, etrans, job.output, &message)) {
     std::fprintf(err, "%s\n", message.c_str());
     return 1;

@@ -25,6 +25,9 @@
 // `openWords` most weighty morphemes of the open classes (nouns, verbs,
 // adjectives, adverbs, roots, interjections, foreign words), tag:lexical
 // eojeol keys for the `crossWords` most weighty morphemes only.
+//
+// The combined morpheme counts are then adjusted (moveOpenFinalEndings,
+// foldEmissions) before the tables are written.
 #ifndef TALMORO_TOOLS_LIB_MECAB_MODEL_H_
 #define TALMORO_TOOLS_LIB_MECAB_MODEL_H_
 
@@ -90,6 +93,20 @@ bool readMecabModelSource(const std::string& dir,
                           std::vector<PseudoToken>* tokens, MecabMatrix* matrix,
                           std::string* message);
 
+// Moves the counts of a final ending (ef) closing an eojeol, x/ef:EOM and
+// /ef:EOM, to the same ending as a connective one (x/ec:EOM, /ec:EOM), with
+// the unit counts: an eojeol-final ending is read as ef only when
+// punctuation follows it within the eojeol (see markOpenFinalEnding).
+void moveOpenFinalEndings(KeyCounts* mtrans);
+
+// Replaces the count of every lexical unit x/T of the morpheme table by the
+// count of its tag /T. The tagger divides the count of a pair x:y by the
+// count of x; with this, the quotient is P(y | x) P(x | T), so that a
+// morpheme's own probability within its tag (와 among the conjunctive
+// particles, and among the adverbial ones) enters the score, and not only
+// the probabilities of its tag and of what follows it.
+void foldEmissions(KeyCounts* mtrans);
+
 // Adds `weight` times every count of `from` into `into` (rounded; keys that
 // round to 0 are not added).
 void addCounts(const KeyCounts& from, double weight, KeyCounts* into);
@@ -107,6 +124,11 @@ struct MecabModelJob {
   // pairs survive rounding next to the corpus counts. Ratios stay; only the
   // fallback 1/M(BOM), 1/E(BOE) of unseen pairs shrinks with it.
   double resolution = 1.0;
+  // Lexical units counted as their tag (see foldEmissions).
+  bool emission = true;
+  // Final endings that end an eojeol counted as connective ones (see
+  // moveOpenFinalEndings).
+  bool openFinalEndings = true;
 };
 
 // The whole run of talmoro-mecab-model. Returns 0 on success, 1 on failure.

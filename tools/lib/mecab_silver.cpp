@@ -81,8 +81,13 @@ bool silverTokenMorphemes(const std::string& surface,
     *reason = "unknown tag " + tag;
     return false;
   }
-  out->push_back(SilverMorpheme{analyzerForm(units), ours});
+  out->push_back(SilverMorpheme{
+      analyzerForm(units), LexiconConverter::conventionTag(units, ours)});
   return true;
+}
+
+void markOpenFinalEnding(std::vector<SilverMorpheme>* eojeol) {
+  if (!eojeol->empty() && eojeol->back().tag == "ef") eojeol->back().tag = "ec";
 }
 
 std::string formatSilverEojeol(const std::vector<SilverMorpheme>& morphemes) {
@@ -107,6 +112,7 @@ void SilverConverter::endSentence(std::string* out) {
     ++stats_.dropReasons[failure_];
   } else {
     ++stats_.sentences;
+    for (std::vector<SilverMorpheme>& e : eojeols_) markOpenFinalEnding(&e);
     for (size_t i = 0; i < eojeols_.size(); ++i) {
       if (i > 0) out->push_back(' ');
       *out += formatSilverEojeol(eojeols_[i]);
@@ -154,6 +160,15 @@ void SilverConverter::addLine(const std::string& raw, std::string* out) {
   if (first || spaced || eojeols_.empty())
     eojeols_.emplace_back();
   std::vector<SilverMorpheme>& e = eojeols_.back();
+  if (!e.empty() && !morphemes.empty() &&
+      LexiconConverter::isHaStem(utf8ToUnits(e.back().form), e.back().tag)) {
+    // 하 and its ending as separate tokens (하 여, 하 였): the ending is
+    // written in its 아-form, as inside one entry.
+    SilverMorpheme& m = morphemes.front();
+    const std::string& t = m.tag;
+    if (t == "ep" || t == "ef" || t == "ec" || t == "etm" || t == "etn")
+      m.form = unitsToUtf8(LexiconConverter::haEndingForm(utf8ToUnits(m.form)));
+  }
   e.insert(e.end(), morphemes.begin(), morphemes.end());
 }
 

@@ -13,10 +13,12 @@
 // words, Compound entries, one-tag Preanalysis entries, unknown words of a
 // known class) one morpheme, its surface with its tag. Tags and jamo are
 // mapped by LexiconConverter (NNBC to nnb, SSO and SSC to ss, SC to sp, SY to
-// sw, the rest lower-cased; jongseong jamo to compatibility jamo). A sentence
-// with a token that cannot be mapped (MeCab's UNKNOWN class, a malformed
-// expression) is left out as a whole and written as an empty line, so that
-// output line n stays sentence n of the input.
+// sw, the rest lower-cased; jongseong jamo to compatibility jamo), and in
+// the converter's conventions (LexiconConverter::conventionTag, 여-endings
+// after 하 as their 아-forms, also across tokens; markOpenFinalEnding). A
+// sentence with a token that cannot be mapped (MeCab's UNKNOWN class, a
+// malformed expression) is left out as a whole and written as an empty
+// line, so that output line n stays sentence n of the input.
 #ifndef TALMORO_TOOLS_LIB_MECAB_SILVER_H_
 #define TALMORO_TOOLS_LIB_MECAB_SILVER_H_
 
@@ -46,6 +48,12 @@ bool silverTokenMorphemes(const std::string& surface,
                           const std::string& feature,
                           std::vector<SilverMorpheme>* out,
                           std::string* reason);
+
+// A final ending counts as one (ef) only where punctuation closes the
+// sentence after it; one that ends its eojeol (a sentence left open, a
+// title, a line of several sentences) is tagged as a connective ending
+// (ec), as the tagger's dictionary also reads it.
+void markOpenFinalEnding(std::vector<SilverMorpheme>* eojeol);
 
 // Writes morphemes as LEXICON/TAG joined by "+".
 std::string formatSilverEojeol(const std::vector<SilverMorpheme>& morphemes);
