@@ -7,8 +7,14 @@
 // stretch of text in a more plausible way. The other results are examined
 // through the read-only predicates below. Because removed results no longer
 // count as other results, the visiting order of each stage matters.
+//
+// The predicates read every other result for every morpheme they test, so
+// removeResult first reads each result once into a flat array (a
+// CandidateView) and runs all rules over that; removals go through the view
+// to keep it in step with the candidate.
 #include <cstring>
 #include <initializer_list>
+#include <vector>
 
 #include "analyzer/analyzer_impl.h"
 #include "base/revision.h"
@@ -33,7 +39,7 @@ constexpr unsigned int CLASS_IC = IC & LEVEL1_MASK;
 constexpr unsigned int CLASS_MA = MAG & LEVEL1_MASK;
 constexpr unsigned int CLASS_MM = MM & LEVEL1_MASK;
 constexpr unsigned int CLASS_VC = VCP & LEVEL1_MASK;
-constexpr unsigned int CLASS_V = VV & LEVEL1_MASK;    // "v_"
+constexpr unsigned int CLASS_V = VV & LEVEL1_MASK;  // "v_"
 
 // True when the level-1 class of `tag` is `cls`; other fields are ignored.
 inline bool isClass(pos_t tag, unsigned int cls) {
@@ -57,9 +63,7 @@ inline bool reducedUnitNoun(pos_t tag) {
 inline bool inN4(pos_t tag) {
   return isOneOf(tag, {NNG, NFG, NF, NNP}) || reducedUnitNoun(tag);
 }
-inline bool inN5(pos_t tag) {
-  return isOneOf(tag, {NNG, NFG, NNU, NFU, NNP});
-}
+inline bool inN5(pos_t tag) { return isOneOf(tag, {NNG, NFG, NNU, NFU, NNP}); }
 
 // Common nouns, known or guessed, general or unit.
 inline bool isCommonNoun(pos_t tag) {
@@ -70,12 +74,137 @@ inline bool sameText(const char* a, const char* b) {
   return std::strcmp(a, b) == 0;
 }
 
+// --- Flat views ------------------------------------------------------------
+
+// One morpheme of a result, as the rules read it. Texts are read from the
+// result only where a rule needs them.
+struct Morpheme {
+  pos_t pos;
+  unsigned long start;
+  unsigned long end;
+};
+
+// Appends the morphemes of `r` to `out`.
+void readMorphemes(const ResultImpl* r, std::vector<Morpheme>* out) {
+  const int n = static_cast<int>(r->size());
+  for (int i = 0; i < n; ++i)
+    out->push_back({r->pos(i), r->startOffset(i), r->endOffset(i)});
+}
+
+// A result read into a flat array, with the read accessors of ResultImpl.
+// It does not own the array; the result itself is only used for identity
+// and for removal.
+class ResultView {
+ public:
+  ResultView(const ResultImpl* result, ResultNode* node,
+             const Morpheme* morphemes, int count)
+      : result_(result), node_(node), m_(morphemes), n_(count) {}
+
+  const ResultImpl* result() const { return result_; }
+  ResultNode* node() const { return node_; }
+  unsigned long size() const { return static_cast<unsigned long>(n_); }
+  pos_t pos(int i) const { return m_[i].pos; }
+  unsigned long startOffset(int i) const { return m_[i].start; }
+  unsigned long endOffset(int i) const { return m_[i].end; }
+  unsigned long length(int i) const { return m_[i].end - m_[i].start; }
+  const char* lexicon(int i) const { return result_->lexicon(i); }
+
+ private:
+  const ResultImpl* result_;
+  ResultNode* node_;
+  const Morpheme* m_;
+  int n_;
+};
+
+// Tags that some questions need in another result, so that a candidate
+// without any of them answers those questions at once.
+enum TagGroup { XSA_OR_XSV, XSV_ONLY, VV_VA_OR_VX, TAG_GROUPS };
+
+bool inGroup(pos_t tag, TagGroup group) {
+  switch (group) {
+    case XSA_OR_XSV:
+      return isOneOf(tag, {XSA, XSV});
+    case XSV_ONLY:
+      return tag == XSV;
+    case VV_VA_OR_VX:
+      return isOneOf(tag, {VV, VA, VX});
+    default:  // TAG_GROUPS counts the groups; it is not one
+      return true;
+  }
+}
+
+// The results of a candidate in list order, each read once. The results
+// must not change while the view is in use, except by remove.
+class CandidateView {
+ public:
+  explicit CandidateView(const CandidateImpl* c) {
+    const CandidateImpl::ResultList& list = c->results();
+    size_t total = 0;
+    for (const ResultNode* node = list.head(); node != nullptr;
+         node = node->next)
+      total += node->element->size();
+    // Reserved in full, so that the array never moves and the views may
+    // point into it while it fills.
+    morphemes_.reserve(total);
+    results_.reserve(list.size());
+    for (ResultNode* node = list.head(); node != nullptr; node = node->next) {
+      const Morpheme* first = morphemes_.data() + morphemes_.size();
+      readMorphemes(node->element, &morphemes_);
+      results_.emplace_back(node->element, node, first,
+                            static_cast<int>(node->element->size()));
+    }
+  }
+  CandidateView(const CandidateView&) = delete;
+  CandidateView& operator=(const CandidateView&) = delete;
+
+  unsigned long size() const { return results_.size(); }
+  const ResultView& operator[](unsigned long i) const { return results_[i]; }
+  std::vector<ResultView>::const_iterator begin() const {
+    return results_.begin();
+  }
+  std::vector<ResultView>::const_iterator end() const { return results_.end(); }
+
+  // Unlinks the result at `i` from `c` (the candidate the view was made
+  // of), destroys it and drops it from the view; later results move down
+  // by one.
+  void remove(CandidateImpl* c, unsigned long i) {
+    const ResultView& v = results_[i];
+    c->results().unlink(v.node());
+    delete v.result();
+    results_.erase(results_.begin() + static_cast<long>(i));
+  }
+
+  // False only when no morpheme of the results the view was made with,
+  // removed ones included, has a tag of `group`. Found on first use, as many
+  // candidates are never asked.
+  bool mayHave(TagGroup group) const {
+    if (has_[group] < 0) {
+      has_[group] = 0;
+      for (const Morpheme& m : morphemes_)
+        if (inGroup(m.pos, group)) {
+          has_[group] = 1;
+          break;
+        }
+    }
+    return has_[group] != 0;
+  }
+
+ private:
+  std::vector<Morpheme> morphemes_;
+  std::vector<ResultView> results_;
+  mutable signed char has_[TAG_GROUPS] = {-1, -1, -1};  // -1: not known yet
+};
+
+// --- Predicates over views ---------------------------------------------------
+
+namespace flat {
+
 // The first morpheme of `r` that starts at `s`, or -1 (the scan stops at
 // the first morpheme starting after `s`).
-int firstAt(const ResultImpl* r, unsigned long s) {
-  const int n = static_cast<int>(r->size());
+int firstAt(const ResultView& r, unsigned long s) {
+  const int n = static_cast<int>(r.size());
   for (int i = 0; i < n; ++i) {
-    const unsigned long start = r->startOffset(i);
+    const unsigned long start = r.startOffset(i);
     if (start > s) break;
     if (start == s) return i;
   }
@@ -86,13 +215,13 @@ int firstAt(const ResultImpl* r, unsigned long s) {
 // `s` to the first one, from there on, that ends at `e`, none of which
 // `bad` rejects. The run is abandoned when a morpheme ends beyond `e`.
 template <typename Bad>
-bool hasCleanRun(const ResultImpl* r, unsigned long s, unsigned long e,
+bool hasCleanRun(const ResultView& r, unsigned long s, unsigned long e,
                  Bad bad) {
   const int k = firstAt(r, s);
   if (k < 0) return false;
-  const int n = static_cast<int>(r->size());
+  const int n = static_cast<int>(r.size());
   for (int i = k; i < n; ++i) {
-    const unsigned long end = r->endOffset(i);
+    const unsigned long end = r.endOffset(i);
     if (end > e) return false;
     if (bad(r, i)) return false;
     if (end == e) return true;
@@ -108,20 +237,19 @@ bool isNounPhrasePart(pos_t tag, unsigned long len) {
 
 // A noun phrase of `r` over [s, e) that begins with a real noun of two or
 // more units.
-bool isNounPhrase(const ResultImpl* r, unsigned long s, unsigned long e) {
+bool isNounPhrase(const ResultView& r, unsigned long s, unsigned long e) {
   const int k = firstAt(r, s);
   if (k < 0) return false;
-  if (r->length(k) < 2 ||
-      !isOneOf(r->pos(k), {NNG, NFG, NNU, NFU, NF, NNP, NNB}))
+  if (r.length(k) < 2 || !isOneOf(r.pos(k), {NNG, NFG, NNU, NFU, NF, NNP, NNB}))
     return false;
-  const int n = static_cast<int>(r->size());
+  const int n = static_cast<int>(r.size());
   for (int i = k; i < n; ++i) {
-    const pos_t tag = r->pos(i);
-    const unsigned long len = r->length(i);
+    const pos_t tag = r.pos(i);
+    const unsigned long len = r.length(i);
     if (!isNounPhrasePart(tag, len) && !isClass(tag, CLASS_XS) &&
         !(len == 1 && isClass(tag, CLASS_J)))
       return false;
-    const unsigned long end = r->endOffset(i);
+    const unsigned long end = r.endOffset(i);
     if (end == e) return true;
     if (end > e) return false;
     // A particle or a verb suffix can only close the phrase.
@@ -130,14 +258,13 @@ bool isNounPhrase(const ResultImpl* r, unsigned long s, unsigned long e) {
   return false;
 }
 
-// Calls `test(result)` on every result of `c` other than `r` in list order
-// and returns true at the first result for which it holds.
+// Calls `test(result)` on every result of `c` other than `self` in list
+// order and returns true at the first result for which it holds. The
+// predicates below never read the morphemes of `self`.
 template <typename Test>
-bool anyOther(const CandidateImpl* c, const ResultImpl* r, Test test) {
-  for (const ResultNode* node = c->results().head(); node != nullptr;
-       node = node->next) {
-    const ResultImpl* other = node->element;
-    if (other == r) continue;
+bool anyOther(const CandidateView& c, const ResultView& self, Test test) {
+  for (const ResultView& other : c) {
+    if (other.result() == self.result()) continue;
     if (test(other)) return true;
   }
   return false;
@@ -146,168 +273,252 @@ bool anyOther(const CandidateImpl* c, const ResultImpl* r, Test test) {
 // Calls `test(result, i)` on every morpheme i of every other result that
 // starts at `s` and ends at `e`; true at the first one for which it holds.
 template <typename Test>
-bool anyOtherMorpheme(const CandidateImpl* c, const ResultImpl* r,
+bool anyOtherMorpheme(const CandidateView& c, const ResultView& self,
                       unsigned long s, unsigned long e, Test test) {
-  return anyOther(c, r, [&](const ResultImpl* other) {
-    const int n = static_cast<int>(other->size());
+  return anyOther(c, self, [&](const ResultView& other) {
+    const int n = static_cast<int>(other.size());
     for (int i = 0; i < n; ++i) {
-      const unsigned long start = other->startOffset(i);
+      const unsigned long start = other.startOffset(i);
       if (start > s) break;
-      if (start == s && other->endOffset(i) == e && test(other, i))
-        return true;
+      if (start == s && other.endOffset(i) == e && test(other, i)) return true;
     }
     return false;
   });
 }
 
-}  // namespace
-
-// --- Predicates ------------------------------------------------------------
-
-bool AnalyzerImpl::hasMorpheme(const CandidateImpl* c, const ResultImpl* r,
-                               unsigned long s, unsigned long e) const {
-  return anyOtherMorpheme(c, r, s, e,
-                          [](const ResultImpl*, int) { return true; });
+bool hasMorpheme(const CandidateView& c, const ResultView& self,
+                 unsigned long s, unsigned long e) {
+  return anyOtherMorpheme(c, self, s, e,
+                          [](const ResultView&, int) { return true; });
 }
 
-bool AnalyzerImpl::hasMultiMorpheme(const ResultImpl* r, unsigned long s,
-                                    unsigned long e) const {
+bool hasMultiMorpheme(const ResultView& r, unsigned long s, unsigned long e) {
   const int k = firstAt(r, s);
   if (k < 0) return false;
-  const int n = static_cast<int>(r->size());
+  const int n = static_cast<int>(r.size());
   for (int i = k + 1; i < n; ++i) {
-    const unsigned long end = r->endOffset(i);
+    const unsigned long end = r.endOffset(i);
     if (end == e) return true;
     if (end > e) return false;
   }
   return false;
 }
 
-bool AnalyzerImpl::hasWordEnding(const CandidateImpl* c, const ResultImpl* r,
-                                 unsigned long s, unsigned long e) const {
-  return anyOtherMorpheme(c, r, s, e, [](const ResultImpl* o, int i) {
-    const pos_t tag = o->pos(i);
+bool hasWordEnding(const CandidateView& c, const ResultView& self,
+                   unsigned long s, unsigned long e) {
+  return anyOtherMorpheme(c, self, s, e, [](const ResultView& o, int i) {
+    const pos_t tag = o.pos(i);
     return isClass(tag, CLASS_VC) || isClass(tag, CLASS_J) ||
            isClass(tag, CLASS_E);
   });
 }
 
-bool AnalyzerImpl::hasWordNotEnding(const CandidateImpl* c,
-                                    const ResultImpl* r, unsigned long s,
-                                    unsigned long e) const {
-  return !hasWordEnding(c, r, s, e);
+bool hasWordNotEnding(const CandidateView& c, const ResultView& self,
+                      unsigned long s, unsigned long e) {
+  return !hasWordEnding(c, self, s, e);
 }
 
-bool AnalyzerImpl::hasNo_1NNB_1NNP_Result(const CandidateImpl* c,
-                                          const ResultImpl* r,
-                                          unsigned long s,
-                                          unsigned long e) const {
-  return anyOther(c, r, [&](const ResultImpl* other) {
-    return hasCleanRun(other, s, e, [](const ResultImpl* o, int i) {
-      return o->length(i) == 1 && isOneOf(o->pos(i), {NNB, NNP});
+bool hasNo_1NNB_1NNP_Result(const CandidateView& c, const ResultView& self,
+                            unsigned long s, unsigned long e) {
+  return anyOther(c, self, [&](const ResultView& other) {
+    return hasCleanRun(other, s, e, [](const ResultView& o, int i) {
+      return o.length(i) == 1 && isOneOf(o.pos(i), {NNB, NNP});
     });
   });
 }
 
-bool AnalyzerImpl::hasNotNFMorpheme(const CandidateImpl* c,
-                                    const ResultImpl* r, unsigned long s,
-                                    unsigned long e) const {
-  return anyOther(c, r, [&](const ResultImpl* other) {
-    return hasCleanRun(other, s, e, [](const ResultImpl* o, int i) {
-      return o->pos(i) == NF;
-    });
+bool hasNotNFMorpheme(const CandidateView& c, const ResultView& self,
+                      unsigned long s, unsigned long e) {
+  return anyOther(c, self, [&](const ResultView& other) {
+    return hasCleanRun(
+        other, s, e, [](const ResultView& o, int i) { return o.pos(i) == NF; });
   });
 }
 
-bool AnalyzerImpl::hasNounMorpheme(const CandidateImpl* c,
-                                   const ResultImpl* r, unsigned long s,
-                                   unsigned long e) const {
+bool hasNounMorpheme(const CandidateView& c, const ResultView& self,
+                     unsigned long s, unsigned long e) {
   // Only the first morpheme over [s, e) found in the other results counts.
   bool found = false;
   bool noun = false;
-  anyOtherMorpheme(c, r, s, e, [&](const ResultImpl* o, int i) {
+  anyOtherMorpheme(c, self, s, e, [&](const ResultView& o, int i) {
     found = true;
-    noun = isCommonNoun(o->pos(i));
+    noun = isCommonNoun(o.pos(i));
     return true;
   });
   return found && noun;
 }
 
-bool AnalyzerImpl::hasSN_Nclass(const CandidateImpl* c, const ResultImpl* r,
-                                unsigned long s) const {
-  return anyOther(c, r, [&](const ResultImpl* other) {
+bool hasSN_Nclass(const CandidateView& c, const ResultView& self,
+                  unsigned long s) {
+  return anyOther(c, self, [&](const ResultView& other) {
     const int k = firstAt(other, s);
-    return k >= 0 &&
-           isOneOf(other->pos(k), {NNG, NFG, NNU, NFU, NNB, NR, XSN});
+    return k >= 0 && isOneOf(other.pos(k), {NNG, NFG, NNU, NFU, NNB, NR, XSN});
   });
 }
 
-bool AnalyzerImpl::hasXSV_E(const CandidateImpl* c, const ResultImpl* r,
-                            unsigned long s, unsigned long e) const {
-  return anyOther(c, r, [&](const ResultImpl* other) {
-    const int n = static_cast<int>(other->size());
+bool hasXSV_E(const CandidateView& c, const ResultView& self, unsigned long s,
+              unsigned long e) {
+  if (!c.mayHave(XSV_ONLY)) return false;
+  return anyOther(c, self, [&](const ResultView& other) {
+    const int n = static_cast<int>(other.size());
     for (int k = 0; k + 1 < n; ++k) {
-      if (other->startOffset(k) > s) break;
-      if (other->startOffset(k) == s && other->endOffset(k + 1) == e)
-        return other->pos(k) == XSV && isClass(other->pos(k + 1), CLASS_E);
+      if (other.startOffset(k) > s) break;
+      if (other.startOffset(k) == s && other.endOffset(k + 1) == e)
+        return other.pos(k) == XSV && isClass(other.pos(k + 1), CLASS_E);
     }
     return false;
   });
 }
 
-bool AnalyzerImpl::hasVVorVAorVX(const CandidateImpl* c, const ResultImpl* r,
-                                 unsigned long s, unsigned long e) const {
-  return anyOtherMorpheme(c, r, s, e, [](const ResultImpl* o, int i) {
-    return isOneOf(o->pos(i), {VV, VA, VX});
+bool hasVVorVAorVX(const CandidateView& c, const ResultView& self,
+                   unsigned long s, unsigned long e) {
+  if (!c.mayHave(VV_VA_OR_VX)) return false;
+  return anyOtherMorpheme(c, self, s, e, [](const ResultView& o, int i) {
+    return isOneOf(o.pos(i), {VV, VA, VX});
   });
 }
 
-bool AnalyzerImpl::hasXSAorXSV(const CandidateImpl* c, const ResultImpl* r,
-                               unsigned long s, unsigned long e) const {
-  return anyOtherMorpheme(c, r, s, e, [](const ResultImpl* o, int i) {
-    return isOneOf(o->pos(i), {XSA, XSV});
+bool hasXSAorXSV(const CandidateView& c, const ResultView& self,
+                 unsigned long s, unsigned long e) {
+  if (!c.mayHave(XSA_OR_XSV)) return false;
+  return anyOtherMorpheme(c, self, s, e, [](const ResultView& o, int i) {
+    return isOneOf(o.pos(i), {XSA, XSV});
   });
 }
 
-bool AnalyzerImpl::hasNRNumerals(const CandidateImpl* c, const ResultImpl* r,
-                                 unsigned long s, unsigned long e) const {
-  return anyOtherMorpheme(c, r, s, e, [](const ResultImpl* o, int i) {
-    return i >= 1 && o->pos(i) == NNB && o->pos(i - 1) == NR;
+bool hasNRNumerals(const CandidateView& c, const ResultView& self,
+                   unsigned long s, unsigned long e) {
+  return anyOtherMorpheme(c, self, s, e, [](const ResultView& o, int i) {
+    return i >= 1 && o.pos(i) == NNB && o.pos(i - 1) == NR;
   });
 }
 
-bool AnalyzerImpl::hasSNNumerals(const CandidateImpl* c, const ResultImpl* r,
-                                 unsigned long s) const {
-  return anyOther(c, r, [&](const ResultImpl* other) {
-    const int n = static_cast<int>(other->size());
+bool hasSNNumerals(const CandidateView& c, const ResultView& self,
+                   unsigned long s) {
+  return anyOther(c, self, [&](const ResultView& other) {
+    const int n = static_cast<int>(other.size());
     for (int k = 1; k < n; ++k) {
-      if (other->startOffset(k) > s) break;
-      if (other->startOffset(k) == s &&
-          isOneOf(other->pos(k), {NR, NNB, XSN}) && other->pos(k - 1) == SN)
+      if (other.startOffset(k) > s) break;
+      if (other.startOffset(k) == s && isOneOf(other.pos(k), {NR, NNB, XSN}) &&
+          other.pos(k - 1) == SN)
         return true;
     }
     return false;
   });
 }
 
-bool AnalyzerImpl::hasNounPhrase(const CandidateImpl* c, const ResultImpl* r,
-                                 unsigned long s, unsigned long e,
-                                 unsigned long m) const {
+bool hasNounPhrase(const CandidateView& c, const ResultView& self,
+                   unsigned long s, unsigned long e, unsigned long m) {
   if (m != 0 && (e < s || m > e - s)) return false;
-  return anyOther(c, r, [&](const ResultImpl* other) {
+  return anyOther(c, self, [&](const ResultView& other) {
     return isNounPhrase(other, s, e);
   });
 }
 
-bool AnalyzerImpl::can1SyllableJosa(const CandidateImpl* c,
-                                    const ResultImpl* r, unsigned long s,
-                                    unsigned long e, const char* text) const {
+bool can1SyllableJosa(const CandidateView& c, const ResultView& self,
+                      unsigned long s, unsigned long e, const char* text) {
   bool disallowed = false;
   for (const char* const* d = disallow_n_josa1; **d != '\0'; ++d)
     if (sameText(*d, text)) disallowed = true;
   if (!disallowed) return true;
   if (e - s == 2) return false;
-  return !hasMorpheme(c, r, s, e);
+  return !hasMorpheme(c, self, s, e);
+}
+
+}  // namespace flat
+
+// A view of `r` for its identity only, as the predicates need it.
+ResultView skipped(const ResultImpl* r) {
+  return ResultView(r, nullptr, nullptr, 0);
+}
+
+}  // namespace
+
+// --- Predicates ------------------------------------------------------------
+//
+// Each reads the candidate into a view and asks the predicate of the same
+// name over it; removeResult makes one view for all its questions.
+
+bool AnalyzerImpl::hasMorpheme(const CandidateImpl* c, const ResultImpl* r,
+                               unsigned long s, unsigned long e) const {
+  return flat::hasMorpheme(CandidateView(c), skipped(r), s, e);
+}
+
+bool AnalyzerImpl::hasMultiMorpheme(const ResultImpl* r, unsigned long s,
+                                    unsigned long e) const {
+  std::vector<Morpheme> morphemes;
+  readMorphemes(r, &morphemes);
+  const ResultView view(r, nullptr, morphemes.data(),
+                        static_cast<int>(morphemes.size()));
+  return flat::hasMultiMorpheme(view, s, e);
+}
+
+bool AnalyzerImpl::hasWordEnding(const CandidateImpl* c, const ResultImpl* r,
+                                 unsigned long s, unsigned long e) const {
+  return flat::hasWordEnding(CandidateView(c), skipped(r), s, e);
+}
+
+bool AnalyzerImpl::hasWordNotEnding(const CandidateImpl* c, const ResultImpl* r,
+                                    unsigned long s, unsigned long e) const {
+  return flat::hasWordNotEnding(CandidateView(c), skipped(r), s, e);
+}
+
+bool AnalyzerImpl::hasNo_1NNB_1NNP_Result(const CandidateImpl* c,
+                                          const ResultImpl* r, unsigned long s,
+                                          unsigned long e) const {
+  return flat::hasNo_1NNB_1NNP_Result(CandidateView(c), skipped(r), s, e);
+}
+
+bool AnalyzerImpl::hasNotNFMorpheme(const CandidateImpl* c, const ResultImpl* r,
+                                    unsigned long s, unsigned long e) const {
+  return flat::hasNotNFMorpheme(CandidateView(c), skipped(r), s, e);
+}
+
+bool AnalyzerImpl::hasNounMorpheme(const CandidateImpl* c, const ResultImpl* r,
+                                   unsigned long s, unsigned long e) const {
+  return flat::hasNounMorpheme(CandidateView(c), skipped(r), s, e);
+}
+
+bool AnalyzerImpl::hasSN_Nclass(const CandidateImpl* c, const ResultImpl* r,
+                                unsigned long s) const {
+  return flat::hasSN_Nclass(CandidateView(c), skipped(r), s);
+}
+
+bool AnalyzerImpl::hasXSV_E(const CandidateImpl* c, const ResultImpl* r,
+                            unsigned long s, unsigned long e) const {
+  return flat::hasXSV_E(CandidateView(c), skipped(r), s, e);
+}
+
+bool AnalyzerImpl::hasVVorVAorVX(const CandidateImpl* c, const ResultImpl* r,
+                                 unsigned long s, unsigned long e) const {
+  return flat::hasVVorVAorVX(CandidateView(c), skipped(r), s, e);
+}
+
+bool AnalyzerImpl::hasXSAorXSV(const CandidateImpl* c, const ResultImpl* r,
+                               unsigned long s, unsigned long e) const {
+  return flat::hasXSAorXSV(CandidateView(c), skipped(r), s, e);
+}
+
+bool AnalyzerImpl::hasNRNumerals(const CandidateImpl* c, const ResultImpl* r,
+                                 unsigned long s, unsigned long e) const {
+  return flat::hasNRNumerals(CandidateView(c), skipped(r), s, e);
+}
+
+bool AnalyzerImpl::hasSNNumerals(const CandidateImpl* c, const ResultImpl* r,
+                                 unsigned long s) const {
+  return flat::hasSNNumerals(CandidateView(c), skipped(r), s);
+}
+
+bool AnalyzerImpl::hasNounPhrase(const CandidateImpl* c, const ResultImpl* r,
+                                 unsigned long s, unsigned long e,
+                                 unsigned long m) const {
+  return flat::hasNounPhrase(CandidateView(c), skipped(r), s, e, m);
+}
+
+bool AnalyzerImpl::can1SyllableJosa(const CandidateImpl* c, const ResultImpl* r,
+                                    unsigned long s, unsigned long e,
+                                    const char* text) const {
+  return flat::can1SyllableJosa(CandidateView(c), skipped(r), s, e, text);
 }
 
 bool AnalyzerImpl::can1SyllableConnect(const WORD_TO_WORD* table,
@@ -330,23 +541,22 @@ bool AnalyzerImpl::can1SyllableConnect(const WORD_TO_WORD* table,
 // --- Rules -----------------------------------------------------------------
 
 namespace {
+namespace flat {
 
 // Stage 1: one-syllable bound or proper nouns after nouns. True when the
 // result is to be removed.
-bool stage1Removes(const AnalyzerImpl& a, const CandidateImpl* c,
-                   const ResultImpl* r) {
-  const int n = static_cast<int>(r->size());
+bool stage1Removes(const CandidateView& c, const ResultView& r) {
+  const int n = static_cast<int>(r.size());
   for (int j = 0; j < n; ++j) {
-    const pos_t cur = r->pos(j);
-    if (r->length(j) != 1 || !isOneOf(cur, {NNB, NNP})) continue;
+    const pos_t cur = r.pos(j);
+    if (r.length(j) != 1 || !isOneOf(cur, {NNB, NNP})) continue;
     // Rule 1: after two nouns.
-    if (j >= 2 && inN5(r->pos(j - 1)) && inN5(r->pos(j - 2)) &&
-        a.hasNo_1NNB_1NNP_Result(c, r, r->startOffset(j - 2),
-                                 r->endOffset(j)))
+    if (j >= 2 && inN5(r.pos(j - 1)) && inN5(r.pos(j - 2)) &&
+        hasNo_1NNB_1NNP_Result(c, r, r.startOffset(j - 2), r.endOffset(j)))
       return true;
     // Rule 2: after one noun.
-    if (j >= 1 && inN5(r->pos(j - 1)) &&
-        a.hasNounMorpheme(c, r, r->startOffset(j - 1), r->endOffset(j)))
+    if (j >= 1 && inN5(r.pos(j - 1)) &&
+        hasNounMorpheme(c, r, r.startOffset(j - 1), r.endOffset(j)))
       return true;
   }
   return false;
@@ -354,48 +564,46 @@ bool stage1Removes(const AnalyzerImpl& a, const CandidateImpl* c,
 
 // Stage 2, rule 1: the other reading of the longer stretch, a noun phrase
 // or (except in the reduced rule set) a predicate.
-bool readsLonger(const AnalyzerImpl& a, const CandidateImpl* c,
-                 const ResultImpl* r, unsigned long s, unsigned long e,
-                 unsigned long m) {
-  if (a.hasNounPhrase(c, r, s, e, m)) return true;
+bool readsLonger(const CandidateView& c, const ResultView& r, unsigned long s,
+                 unsigned long e, unsigned long m) {
+  if (hasNounPhrase(c, r, s, e, m)) return true;
   if constexpr (revision::REDUCED_PRUNING) return false;
-  return a.hasVVorVAorVX(c, r, s, e);
+  return hasVVorVAorVX(c, r, s, e);
 }
 
 // Stage 2, rule 1: a short noun that another result reads as part of a
 // longer noun phrase or verb.
-bool shortNounInsideLonger(const AnalyzerImpl& a, const CandidateImpl* c,
-                           const ResultImpl* r, int j) {
-  const int n = static_cast<int>(r->size());
-  const pos_t cur = r->pos(j);
-  const unsigned long sj = r->startOffset(j);
-  const unsigned long ej = r->endOffset(j);
+bool shortNounInsideLonger(const CandidateView& c, const ResultView& r, int j) {
+  const int n = static_cast<int>(r.size());
+  const pos_t cur = r.pos(j);
+  const unsigned long sj = r.startOffset(j);
+  const unsigned long ej = r.endOffset(j);
   // Forward over the noun-like morphemes that follow.
   const unsigned long mForward = (cur == MM) ? 3 : 0;
   for (int k = j + 1; k < n; ++k) {
-    const pos_t f = r->pos(k);
+    const pos_t f = r.pos(k);
     if (!(inN4(f) || isOneOf(f, {XPN, XSN}) ||
-          (f == NNB && r->pos(k - 1) != NR)))
+          (f == NNB && r.pos(k - 1) != NR)))
       break;
-    if (readsLonger(a, c, r, sj, r->endOffset(k), mForward)) return true;
+    if (readsLonger(c, r, sj, r.endOffset(k), mForward)) return true;
   }
   // Backward over the noun-like morphemes that precede.
   for (int k = j - 1; k >= 0; --k) {
-    const pos_t b = r->pos(k);
-    if (!(isOneOf(b, {NNG, NFG, NF, NNP, NNB, XSN, MM}) ||
-          reducedUnitNoun(b) || (b == NR && cur == NNG)))
+    const pos_t b = r.pos(k);
+    if (!(isOneOf(b, {NNG, NFG, NF, NNP, NNB, XSN, MM}) || reducedUnitNoun(b) ||
+          (b == NR && cur == NNG)))
       break;
     const unsigned long mBackward = (b == MM) ? 3 : 0;
-    if (readsLonger(a, c, r, r->startOffset(k), ej, mBackward)) return true;
+    if (readsLonger(c, r, r.startOffset(k), ej, mBackward)) return true;
   }
   return false;
 }
 
 // Stage 2, rule 12 a: a morpheme other than a symbol, Latin, Chinese or
 // number run lies before the symbol at j-1.
-bool wordCharacterBefore(const ResultImpl* r, int j) {
+bool wordCharacterBefore(const ResultView& r, int j) {
   for (int k = j - 2; k >= 0; --k) {
-    const pos_t t = r->pos(k);
+    const pos_t t = r.pos(k);
     if (!isClass(t, CLASS_S) && !isClass(t, CLASS_SL) &&
         !isClass(t, CLASS_SH) && !isClass(t, CLASS_SN))
       return true;
@@ -406,33 +614,31 @@ bool wordCharacterBefore(const ResultImpl* r, int j) {
 // Stage 2: local patterns, tried in order on every morpheme. True when the
 // result is to be removed. The reduced rule set has no rules 10, 14 and 15,
 // and narrower rules 1, 7, 8 and 13.
-bool stage2Removes(const AnalyzerImpl& a, const CandidateImpl* c,
-                   const ResultImpl* r) {
-  const int n = static_cast<int>(r->size());
+bool stage2Removes(const CandidateView& c, const ResultView& r) {
+  const int n = static_cast<int>(r.size());
   for (int j = 0; j < n; ++j) {
-    const pos_t p = (j > 0) ? r->pos(j - 1) : pos_t(POS_ZERO);
-    const pos_t cur = r->pos(j);
-    const pos_t next = (j + 1 < n) ? r->pos(j + 1) : pos_t(POS_ZERO);
-    const unsigned long len = r->length(j);
-    const unsigned long lenPrev = (j > 0) ? r->length(j - 1) : 0;
-    const unsigned long sj = r->startOffset(j);
-    const unsigned long ej = r->endOffset(j);
-    const unsigned long sPrev = (j > 0) ? r->startOffset(j - 1) : 0;
-    const char* text = r->lexicon(j);
+    const pos_t p = (j > 0) ? r.pos(j - 1) : pos_t(POS_ZERO);
+    const pos_t cur = r.pos(j);
+    const pos_t next = (j + 1 < n) ? r.pos(j + 1) : pos_t(POS_ZERO);
+    const unsigned long len = r.length(j);
+    const unsigned long lenPrev = (j > 0) ? r.length(j - 1) : 0;
+    const unsigned long sj = r.startOffset(j);
+    const unsigned long ej = r.endOffset(j);
+    const unsigned long sPrev = (j > 0) ? r.startOffset(j - 1) : 0;
 
     // Rule 1: short noun inside a longer noun.
     if (len == 1 &&
         (isOneOf(cur, {NNG, NFG, NF, NNP, NP, MM}) || reducedUnitNoun(cur) ||
          (p != SN && p != NR && isOneOf(cur, {NNB, XSN}) && inN4(next)) ||
          (cur == NR && (j == 0 || p != SN))) &&
-        shortNounInsideLonger(a, c, r, j))
+        shortNounInsideLonger(c, r, j))
       return true;
 
     if (len == 2 && inN4(cur)) {
       // Rule 2: two-syllable noun that is really a suffixed verb.
-      if (a.hasXSV_E(c, r, sj, ej)) return true;
+      if (hasXSV_E(c, r, sj, ej)) return true;
       // Rule 3: two two-syllable nouns that are one word.
-      if (j >= 1 && lenPrev == 2 && inN4(p) && a.hasMorpheme(c, r, sPrev, ej))
+      if (j >= 1 && lenPrev == 2 && inN4(p) && hasMorpheme(c, r, sPrev, ej))
         return true;
     }
 
@@ -441,18 +647,19 @@ bool stage2Removes(const AnalyzerImpl& a, const CandidateImpl* c,
         (cur == MM ||
          (len == 1 && (isOneOf(cur, {NNG, NFG}) || reducedUnitNoun(cur)))) &&
         next != POS_ZERO && next != SN && !isClass(next, CLASS_S) &&
-        a.hasSNNumerals(c, r, sj))
+        hasSNNumerals(c, r, sj))
       return true;
 
     // Rule 5: numeral followed by a noun.
     if (j >= 1 && p == NR &&
         (isOneOf(cur, {NNG, NFG, NF, NR, XSN, MM}) || reducedUnitNoun(cur)) &&
-        a.hasNRNumerals(c, r, sj, ej))
+        hasNRNumerals(c, r, sj, ej))
       return true;
 
     // Rule 6: one-syllable pairs not listed as connectable.
     if (j >= 1 && lenPrev == 1 && len == 1) {
-      const char* w1 = r->lexicon(j - 1);
+      const char* w1 = r.lexicon(j - 1);
+      const char* text = r.lexicon(j);
       if (p == MM && cur == NNB &&
           !AnalyzerImpl::can1SyllableConnect(mm1_nnb1, w1, text))
         return true;
@@ -468,31 +675,31 @@ bool stage2Removes(const AnalyzerImpl& a, const CandidateImpl* c,
     // symbol too.
     if (j >= 1 && len == 1 &&
         (revision::REDUCED_PRUNING || !isClass(p, CLASS_S)) &&
-        isClass(cur, CLASS_J) && !a.can1SyllableJosa(c, r, sPrev, ej, text))
+        isClass(cur, CLASS_J) &&
+        !can1SyllableJosa(c, r, sPrev, ej, r.lexicon(j)))
       return true;
 
     // Rule 8: one-syllable noun that is really a suffix; the reduced rule
     // set leaves guessed nouns alone.
-    const bool suffixLike =
-        revision::REDUCED_PRUNING ? isOneOf(cur, {NNG, NNB, XSN})
-                                  : isOneOf(cur, {NNG, NFG, NNB, XSN});
-    if (len == 1 && suffixLike && a.hasXSAorXSV(c, r, sj, ej)) return true;
+    const bool suffixLike = revision::REDUCED_PRUNING
+                                ? isOneOf(cur, {NNG, NNB, XSN})
+                                : isOneOf(cur, {NNG, NFG, NNB, XSN});
+    if (len == 1 && suffixLike && hasXSAorXSV(c, r, sj, ej)) return true;
 
     // Rule 9: noun suffix after a nominalised one-syllable verb.
-    if (j >= 2 && cur == XSN && p == ETN && r->length(j - 2) == 1 &&
-        isClass(r->pos(j - 2), CLASS_V))
+    if (j >= 2 && cur == XSN && p == ETN && r.length(j - 2) == 1 &&
+        isClass(r.pos(j - 2), CLASS_V))
       return true;
 
     // Rule 10: suffix after a one-syllable noun (not in the reduced set).
     if (!revision::REDUCED_PRUNING && j >= 1 && isOneOf(cur, {XSA, XSV}) &&
-        lenPrev == 1 && isOneOf(p, {NNG, NFG}) &&
-        a.hasMorpheme(c, r, sPrev, ej))
+        lenPrev == 1 && isOneOf(p, {NNG, NFG}) && hasMorpheme(c, r, sPrev, ej))
       return true;
 
     // Rule 11: interjection or verb after a symbol or number.
     if (j >= 1 && (isClass(p, CLASS_S) || isClass(p, CLASS_SN)) &&
         (isClass(cur, CLASS_IC) || isClass(cur, CLASS_V)) &&
-        a.hasSN_Nclass(c, r, sj))
+        hasSN_Nclass(c, r, sj))
       return true;
 
     // Rule 12: word pieces after a symbol.
@@ -501,22 +708,22 @@ bool stage2Removes(const AnalyzerImpl& a, const CandidateImpl* c,
     if (j >= 1 && isClass(p, CLASS_S) &&
         (freeWord || isClass(cur, CLASS_J) || isClass(cur, CLASS_E) ||
          isClass(cur, CLASS_VC)) &&
-        c->size() > 1) {
+        c.size() > 1) {
       if (wordCharacterBefore(r, j)) {
-        if (freeWord && a.hasWordEnding(c, r, sj, ej)) return true;
-      } else if (a.hasWordNotEnding(c, r, sj, ej)) {
+        if (freeWord && hasWordEnding(c, r, sj, ej)) return true;
+      } else if (hasWordNotEnding(c, r, sj, ej)) {
         return true;
       }
     }
 
     // Rule 13: copula read out of the text; the reduced rule set tries only
     // the stretch from the unit before it.
-    if (j >= 1 && j + 1 < n && cur == VCP && sj == r->startOffset(j + 1)) {
-      const char* after = r->lexicon(j + 1);
+    if (j >= 1 && j + 1 < n && cur == VCP && sj == r.startOffset(j + 1)) {
+      const char* after = r.lexicon(j + 1);
       if (!sameText(after, "ㄴ") && !sameText(after, "ㅁ") &&
           !sameText(after, "ㄹ") &&
-          ((sj >= 1 && a.hasMorpheme(c, r, sj - 1, ej)) ||
-           (!revision::REDUCED_PRUNING && a.hasMorpheme(c, r, sPrev, ej))))
+          ((sj >= 1 && hasMorpheme(c, r, sj - 1, ej)) ||
+           (!revision::REDUCED_PRUNING && hasMorpheme(c, r, sPrev, ej))))
         return true;
     }
 
@@ -525,32 +732,35 @@ bool stage2Removes(const AnalyzerImpl& a, const CandidateImpl* c,
 
     // Rule 14: unknown noun.
     if (cur == NF &&
-        (a.hasNotNFMorpheme(c, r, sj, ej) ||
-         (j >= 1 && a.hasNotNFMorpheme(c, r, sPrev, ej)) ||
-         (j + 1 < n && a.hasNotNFMorpheme(c, r, sj, r->endOffset(j + 1)))))
+        (hasNotNFMorpheme(c, r, sj, ej) ||
+         (j >= 1 && hasNotNFMorpheme(c, r, sPrev, ej)) ||
+         (j + 1 < n && hasNotNFMorpheme(c, r, sj, r.endOffset(j + 1)))))
       return true;
 
     // Rule 15: particle "서" after a noun.
-    if (j >= 1 && len == 1 && isClass(cur, CLASS_J) && sameText(text, "서") &&
-        a.hasNounPhrase(c, r, sPrev, ej, 0))
+    if (j >= 1 && len == 1 && isClass(cur, CLASS_J) &&
+        sameText(r.lexicon(j), "서") && hasNounPhrase(c, r, sPrev, ej, 0))
       return true;
   }
   return false;
 }
 
+}  // namespace flat
 }  // namespace
 
 void AnalyzerImpl::removeResult(CandidateImpl* candidate) {
   // The reduced rule set has stage 2 alone.
   constexpr bool allStages = !revision::REDUCED_PRUNING;
+  // Every result read once; removals go through the view, which keeps the
+  // candidate's list order.
+  CandidateView view(candidate);
 
   // Stage 1, first to last; after a removal the next result takes the
   // same index.
   if constexpr (allStages) {
-    for (unsigned long i = 0; i < candidate->size();) {
-      ResultImpl* r = candidate->at(i);
-      if (stage1Removes(*this, candidate, r))
-        candidate->remove(r, true);
+    for (unsigned long i = 0; i < view.size();) {
+      if (flat::stage1Removes(view, view[i]))
+        view.remove(candidate, i);
       else
         ++i;
     }
@@ -558,25 +768,26 @@ void AnalyzerImpl::removeResult(CandidateImpl* candidate) {
 
   // Stage 2, last to first: a removal leaves the indexes still to be
   // visited in place.
-  for (unsigned long i = candidate->size(); i-- > 0;) {
-    ResultImpl* r = candidate->at(i);
-    if (stage2Removes(*this, candidate, r)) candidate->remove(r, true);
+  for (unsigned long i = view.size(); i-- > 0;) {
+    if (flat::stage2Removes(view, view[i])) view.remove(candidate, i);
   }
 
   // Stage 3: an adverb over a stretch removes every other result that
   // splits the same stretch into several morphemes.
   if constexpr (!allStages) return;
-  for (unsigned long i = 0; i < candidate->size(); ++i) {
-    const ResultImpl* visited = candidate->at(i);
-    const int n = static_cast<int>(visited->size());
+  for (unsigned long i = 0; i < view.size(); ++i) {
+    // A copy: removals move the views after a removed one.
+    const ResultView visited = view[i];
+    const int n = static_cast<int>(visited.size());
     for (int k = 0; k < n; ++k) {
-      if (!isClass(visited->pos(k), CLASS_MA)) continue;
-      const unsigned long s = visited->startOffset(k);
-      const unsigned long e = visited->endOffset(k);
-      for (unsigned long x = 0; x < candidate->size();) {
-        ResultImpl* other = candidate->at(x);
-        if (other != visited && hasMultiMorpheme(other, s, e)) {
-          candidate->remove(other, true);
+      if (!isClass(visited.pos(k), CLASS_MA)) continue;
+      const unsigned long s = visited.startOffset(k);
+      const unsigned long e = visited.endOffset(k);
+      for (unsigned long x = 0; x < view.size();) {
+        const ResultView& other = view[x];
+        if (other.result() != visited.result() &&
+            flat::hasMultiMorpheme(other, s, e)) {
+          view.remove(candidate, x);
           if (x < i) --i;  // the visited result moved down by one
         } else {
           ++x;
