@@ -205,6 +205,7 @@ void TaggerImpl::refreshMemo() {
     memo_.reset();
     signature_ = now;
   }
+  memo_.trimCosts();
 }
 
 const MemoWord* TaggerImpl::memoWord(const ModelImpl* model,
@@ -226,8 +227,8 @@ const MemoWord* TaggerImpl::memoWord(const ModelImpl* model,
        row != nullptr; row = row->next, ++j) {
     const ResultImpl* r = row->element;
     if (model != nullptr) memo->rows[j].within = withinCost(model, r);
-    memo->firstUnits.push_back(firstUnitId(r));
-    memo->lastUnits.push_back(lastUnitId(r));
+    memo->rows[j].first = firstUnitId(r);
+    memo->rows[j].last = lastUnitId(r);
   }
   scratch_.clear();
   return memo_.insert(wordKey_, std::move(memo));
@@ -408,29 +409,57 @@ void TaggerImpl::chooseFirstResults(SentenceImpl* sentence) {
   }
 }
 
+namespace {
+
+// The distinct values of ids[0 .. n) in order of first appearance, and the
+// index of each id among them.
+void distinctUnits(const uint32_t* ids, size_t n, std::vector<uint32_t>* units,
+                   std::vector<uint32_t>* indexOf) {
+  units->clear();
+  indexOf->clear();
+  for (size_t r = 0; r < n; ++r) {
+    size_t u = 0;
+    while (u < units->size() && (*units)[u] != ids[r]) ++u;
+    if (u == units->size()) units->push_back(ids[r]);
+    indexOf->push_back(static_cast<uint32_t>(u));
+  }
+}
+
+}  // namespace
+
 unsigned long TaggerImpl::search(const ModelImpl* model) {
   const size_t n = rowStart_.size() - 1;
   writeKeys(pseudoUnit(BEGIN_OF_EOJUL), &left_.lex, &left_.tag);
   // Column 0's predecessor: BOE with score 0.
   const uint32_t boe = memo_.unitId(left_);
+  distinctUnits(&boe, 1, &lastUnits_, &lastOf_);
   float finalScore = NO_PATH_SCORE;
   unsigned long finalIndex = 0;
   for (size_t i = 0; i < n; ++i) {
     const bool last = i == n - 1;
     const size_t rows = rowStart_[i + 1] - rowStart_[i];
-    const size_t predecessors =
-        i == 0 ? 1 : rowStart_[i] - rowStart_[i - 1];
-    const uint32_t* before = i == 0 ? &boe : &lastIds_[rowStart_[i - 1]];
+    const size_t predecessors = lastOf_.size();
+    // The transitions between the distinct last units of column i - 1 and
+    // the distinct first units of column i.
+    distinctUnits(&firstIds_[rowStart_[i]], rows, &firstUnits_, &firstOf_);
+    const size_t firsts = firstUnits_.size();
+    transitions_.resize(lastUnits_.size() * firsts);
+    for (size_t a = 0; a < lastUnits_.size(); ++a) {
+      for (size_t b = 0; b < firsts; ++b) {
+        float& t = memo_.transition(lastUnits_[a], firstUnits_[b]);
+        if (std::isnan(t))
+          t = eojulTransition(model, memo_.unit(lastUnits_[a]),
+                              memo_.unit(firstUnits_[b]));
+        transitions_[a * firsts + b] = t;
+      }
+    }
     for (size_t j = 0; j < rows; ++j) {
       const float p = node_.getProbability(i, j);
-      const uint32_t c = firstIds_[rowStart_[i] + j];
+      const uint32_t b = firstOf_[j];
       float bound = PATH_BOUND;
       TagChoice best{0, NO_PATH_SCORE};
       for (size_t k = 0; k < predecessors; ++k) {
-        float& transition = memo_.transition(before[k], c);
-        if (std::isnan(transition))
-          transition = eojulTransition(model, memo_.unit(before[k]),
-                                       memo_.unit(c));
+        const float transition = transitions_[lastOf_[k] * firsts + b];
         const float score = i == 0 ? 0.0f : node_.getScore(i - 1, k);
         const float total = (score + p) + transition;
         if (bound > total) {
@@ -451,6 +480,7 @@ unsigned long TaggerImpl::search(const ModelImpl* model) {
         finalIndex = j;
       }
     }
+    distinctUnits(&lastIds_[rowStart_[i]], rows, &lastUnits_, &lastOf_);
   }
   return finalIndex;
 }
@@ -524,9 +554,10 @@ int TaggerImpl::tagColumns(const ModelImpl* model, SentenceImpl* sentence) {
   for (const Column& column : columns_) {
     const MemoWord* w = column.word;
     if (w->rows.size() > width) width = w->rows.size();
-    firstIds_.insert(firstIds_.end(), w->firstUnits.begin(),
-                     w->firstUnits.end());
-    lastIds_.insert(lastIds_.end(), w->lastUnits.begin(), w->lastUnits.end());
+    for (const MemoRow& row : w->rows) {
+      firstIds_.push_back(row.first);
+      lastIds_.push_back(row.last);
+    }
     rowStart_.push_back(firstIds_.size());
   }
   if (node_.init(width, n) != 0) return -1;

@@ -59,7 +59,7 @@ struct TagChoice {
 };
 
 // Bytes a tagger's word memo may hold before it is reset.
-constexpr size_t TAGGER_MEMO_BUDGET = 16u << 20;
+constexpr size_t TAGGER_MEMO_BUDGET = 32u << 20;
 
 class TaggerImpl : public Tagger {
  public:
@@ -204,6 +204,14 @@ class TaggerImpl : public Tagger {
   std::vector<size_t> rowStart_;
   std::vector<uint32_t> firstIds_;
   std::vector<uint32_t> lastIds_;
+  // The search's two neighbouring columns: the distinct last units of the
+  // left one and first units of the right one, each row's index among
+  // them, and the transitions between the two sets.
+  std::vector<uint32_t> lastUnits_;
+  std::vector<uint32_t> lastOf_;
+  std::vector<uint32_t> firstUnits_;
+  std::vector<uint32_t> firstOf_;
+  std::vector<float> transitions_;
 };
 
 #endif  // TALMORO_TAGGER_TAGGER_IMPL_H_

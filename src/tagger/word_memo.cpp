@@ -1,5 +1,6 @@
 #include "tagger/word_memo.h"
 
+#include <cstring>
 #include <limits>
 #include <new>
 #include <utility>
@@ -11,30 +12,51 @@ const float UNKNOWN = std::numeric_limits<float>::quiet_NaN();
 // Bookkeeping per hash-map entry, added to the bytes of its contents.
 constexpr size_t ENTRY_OVERHEAD = 64;
 
+uint32_t narrow(uint64_t value) {
+  if (value > std::numeric_limits<uint32_t>::max()) throw std::bad_alloc();
+  return static_cast<uint32_t>(value);
+}
+
 }  // namespace
 
 void MemoWord::assign(const CandidateImpl& candidate) {
   const char* o = candidate.origin();
   hasOrigin = o != nullptr;
   origin.assign(hasOrigin ? o : "");
-  rows.clear();
-  firstUnits.clear();
-  lastUnits.clear();
-  morphemes.clear();
-  texts.clear();
+  // Sized once: the memo holds many words, and grown vectors carry unused
+  // capacity.
+  size_t morphemeCount = 0;
+  size_t textBytes = 0;
   for (const CandidateImpl::ResultList::Node* node =
            candidate.results().head();
        node != nullptr; node = node->next) {
     const ResultImpl* r = node->element;
     const unsigned long k = r->size();
-    rows.push_back(MemoRow{r->score(), 0.0f,
+    morphemeCount += k;
+    for (unsigned long m = 0; m < k; ++m)
+      textBytes += std::strlen(r->lexicon(static_cast<int>(m))) + 1;
+  }
+  narrow(textBytes);
+  std::vector<MemoRow>().swap(rows);
+  std::vector<MemoMorpheme>().swap(morphemes);
+  std::string().swap(texts);
+  rows.reserve(candidate.size());
+  morphemes.reserve(morphemeCount);
+  texts.reserve(textBytes);
+  for (const CandidateImpl::ResultList::Node* node =
+           candidate.results().head();
+       node != nullptr; node = node->next) {
+    const ResultImpl* r = node->element;
+    const unsigned long k = r->size();
+    rows.push_back(MemoRow{r->score(), 0.0f, 0, 0,
                            static_cast<uint32_t>(morphemes.size()),
                            static_cast<uint32_t>(k)});
     for (unsigned long m = 0; m < k; ++m) {
       const int i = static_cast<int>(m);
       morphemes.push_back(MemoMorpheme{static_cast<unsigned int>(r->pos(i)),
                                        static_cast<uint32_t>(texts.size()),
-                                       r->startOffset(i), r->endOffset(i)});
+                                       narrow(r->startOffset(i)),
+                                       narrow(r->endOffset(i))});
       texts.append(r->lexicon(i));
       texts.push_back('\0');
     }
@@ -48,7 +70,8 @@ ResultImpl* MemoWord::result(size_t j, unsigned long base) const {
   for (uint32_t m = row.begin; m < row.begin + row.count; ++m) {
     const MemoMorpheme& mm = morphemes[m];
     r->append(reinterpret_cast<const unsigned char*>(texts.data() + mm.text),
-              pos_t(mm.pos), mm.start + base, mm.end + base);
+              pos_t(mm.pos), static_cast<unsigned long>(mm.start) + base,
+              static_cast<unsigned long>(mm.end) + base);
   }
   r->score(row.score);
   return r;
@@ -57,11 +80,11 @@ ResultImpl* MemoWord::result(size_t j, unsigned long base) const {
 size_t MemoWord::bytes() const {
   return sizeof(MemoWord) + origin.capacity() + texts.capacity() +
          rows.capacity() * sizeof(MemoRow) +
-         (firstUnits.capacity() + lastUnits.capacity()) * sizeof(uint32_t) +
          morphemes.capacity() * sizeof(MemoMorpheme);
 }
 
-WordMemo::WordMemo(size_t budget) : budget_(budget), bytes_(0) {}
+WordMemo::WordMemo(size_t budget)
+    : budget_(budget), bytes_(0), costBytes_(0) {}
 
 void WordMemo::reset() {
   words_.clear();
@@ -72,6 +95,14 @@ void WordMemo::reset() {
   transitions_.clear();
   steps_.clear();
   bytes_ = 0;
+  costBytes_ = 0;
+}
+
+void WordMemo::trimCosts() {
+  if (costBytes_ <= budget_ / 4) return;
+  transitions_.clear();
+  steps_.clear();
+  costBytes_ = 0;
 }
 
 const MemoWord* WordMemo::find(const std::string& key) const {
@@ -106,7 +137,7 @@ float& WordMemo::transition(uint32_t a, uint32_t b) {
   const uint64_t key = (static_cast<uint64_t>(a) << 32) | b;
   auto found = transitions_.find(key);
   if (found != transitions_.end()) return found->second;
-  bytes_ += ENTRY_OVERHEAD;
+  costBytes_ += ENTRY_OVERHEAD;
   return transitions_.emplace(key, UNKNOWN).first->second;
 }
 
@@ -115,6 +146,6 @@ float& WordMemo::endCost(uint32_t z) { return endCosts_[z]; }
 float& WordMemo::step(const std::string& key) {
   auto found = steps_.find(key);
   if (found != steps_.end()) return found->second;
-  bytes_ += key.capacity() + ENTRY_OVERHEAD;
+  costBytes_ += key.capacity() + ENTRY_OVERHEAD;
   return steps_.emplace(key, UNKNOWN).first->second;
 }

@@ -9,7 +9,10 @@
 // dictionaries, the model and the strictness it was computed with: the
 // owner resets the memo when one of them changes. The memo is bounded: the
 // owner resets it between sentences once it has grown past its budget, and
-// a word that does not fit stays outside the memo for the one sentence.
+// a word that does not fit stays outside the memo for the one sentence. The
+// costs between units have a budget of their own (a quarter of it): pairs
+// of units are many and most are met once, so they are dropped on their
+// own, between sentences, when they outgrow it.
 #ifndef TALMORO_TAGGER_WORD_MEMO_H_
 #define TALMORO_TAGGER_WORD_MEMO_H_
 
@@ -29,32 +32,36 @@ struct UnitKeys {
   std::string tag;
 };
 
+// Offsets count units of the word, which the analyzer reads no further than
+// its first hundred units.
 struct MemoMorpheme {
   uint32_t pos;   // tag code as the result holds it, flag bit included
   uint32_t text;  // offset of the zero-terminated text in MemoWord::texts
-  uint64_t start;
-  uint64_t end;
+  uint32_t start;
+  uint32_t end;
 };
 
 struct MemoRow {
   float score;     // the analyzer's score of the result
   float within;    // the within-eojeol cost of the result
+  uint32_t first;  // id of the unit of its first morpheme
+  uint32_t last;   // id of the unit of its last morpheme
   uint32_t begin;  // its first morpheme in MemoWord::morphemes
   uint32_t count;  // its number of morphemes
 };
 
-// One analysed eojeol: its analyses in the analyzer's order.
+// One analysed eojeol: its analyses in the analyzer's order, each vector
+// holding exactly what it needs.
 struct MemoWord {
   bool hasOrigin = false;
   std::string origin;
   std::vector<MemoRow> rows;
-  std::vector<uint32_t> firstUnits;  // per row: id of its first unit
-  std::vector<uint32_t> lastUnits;   // per row: id of its last unit
   std::vector<MemoMorpheme> morphemes;
   std::string texts;
 
   // Copies every result of the candidate; within costs and unit ids are
-  // left for the caller to fill.
+  // left to the caller (zero). Throws std::bad_alloc, like a failed
+  // allocation, for texts or offsets beyond 32 bits.
   void assign(const CandidateImpl& candidate);
   // A new result equal to row j, its offsets moved by base; null when it
   // cannot be allocated.
@@ -74,6 +81,9 @@ class WordMemo {
   void budget(size_t bytes) { budget_ = bytes; }
   // True once the memo holds more than its budget.
   bool full() const { return bytes_ > budget_; }
+  // Drops the memoised costs between units when they hold more than their
+  // share of the budget; words and units stay.
+  void trimCosts();
 
   // The word memoised under key, or null.
   const MemoWord* find(const std::string& key) const;
@@ -100,7 +110,8 @@ class WordMemo {
 
  private:
   size_t budget_;
-  size_t bytes_;
+  size_t bytes_;       // words and units
+  size_t costBytes_;   // steps and transitions
   std::unordered_map<std::string, std::unique_ptr<MemoWord>> words_;
   std::vector<std::unique_ptr<MemoWord>> aside_;
   std::unordered_map<std::string, uint32_t> unitIds_;
