@@ -257,73 +257,104 @@ const ModelImpl* TaggerImpl::usableModel() const {
   return model;
 }
 
-float TaggerImpl::morphemeStep(const ModelImpl* model, const UnitKeys& p,
-                               const UnitKeys& c) {
+const UnitCounts& TaggerImpl::morphemeCounts(const ModelImpl* model,
+                                             uint32_t u) {
+  UnitCounts& counts = memo_.counts(u);
+  if (!counts.morpheme) {
+    const UnitKeys& keys = memo_.unit(u);
+    counts.morphemeLex = model->getMorphemeTransition(keys.lex.c_str());
+    counts.morphemeTag = model->getMorphemeTransition(keys.tag.c_str());
+    counts.morpheme = true;
+  }
+  return counts;
+}
+
+const UnitCounts& TaggerImpl::eojulCounts(const ModelImpl* model, uint32_t u) {
+  UnitCounts& counts = memo_.counts(u);
+  if (!counts.eojul) {
+    const UnitKeys& keys = memo_.unit(u);
+    counts.eojulLex = model->getEojulTransition(keys.lex.c_str());
+    counts.eojulTag = model->getEojulTransition(keys.tag.c_str());
+    counts.eojul = true;
+  }
+  return counts;
+}
+
+float TaggerImpl::morphemeStep(const ModelImpl* model, uint32_t p,
+                               uint32_t c) {
   const int bom = model->getMorphemeTransitionBOM();
+  const UnitCounts& counts = morphemeCounts(model, p);
+  const UnitKeys& pk = memo_.unit(p);
+  const UnitKeys& ck = memo_.unit(c);
   const float lexical = ratio(
-      model->getMorphemeTransition(joinPair(&pair_, p.lex, c.lex)),
-      model->getMorphemeTransition(p.lex.c_str()), bom);
+      model->getMorphemeTransition(joinPair(&pair_, pk.lex, ck.lex)),
+      counts.morphemeLex, bom);
   const float tagged = ratio(
-      model->getMorphemeTransition(joinPair(&pair_, p.tag, c.tag)),
-      model->getMorphemeTransition(p.tag.c_str()), bom);
+      model->getMorphemeTransition(joinPair(&pair_, pk.tag, ck.tag)),
+      counts.morphemeTag, bom);
   return static_cast<float>(-ln(lexical) - ln(tagged));
 }
 
-float TaggerImpl::eojulTransition(const ModelImpl* model, const UnitKeys& u,
-                                  const UnitKeys& c) {
+float TaggerImpl::eojulTransition(const ModelImpl* model, uint32_t u,
+                                  uint32_t c) {
   const int boe = model->getEojulTransitionBOE();
+  const UnitCounts& counts = eojulCounts(model, u);
+  const UnitKeys& uk = memo_.unit(u);
+  const UnitKeys& ck = memo_.unit(c);
   const float lexical =
-      ratio(model->getEojulTransition(joinPair(&pair_, u.lex, c.lex)),
-            model->getEojulTransition(u.lex.c_str()), boe);
+      ratio(model->getEojulTransition(joinPair(&pair_, uk.lex, ck.lex)),
+            counts.eojulLex, boe);
   const float mixed =
-      ratio(model->getEojulTransition(joinPair(&pair_, u.tag, c.lex)),
-            model->getEojulTransition(u.tag.c_str()), boe);
+      ratio(model->getEojulTransition(joinPair(&pair_, uk.tag, ck.lex)),
+            counts.eojulTag, boe);
   const float tagged =
-      ratio(model->getEojulTransition(joinPair(&pair_, u.tag, c.tag)),
-            model->getEojulTransition(u.tag.c_str()), boe);
+      ratio(model->getEojulTransition(joinPair(&pair_, uk.tag, ck.tag)),
+            counts.eojulTag, boe);
   return static_cast<float>(-ln(lexical) - 0.5 * ln(mixed) - ln(tagged));
 }
 
-float TaggerImpl::endCost(const ModelImpl* model, const UnitKeys& z) {
+float TaggerImpl::endCost(const ModelImpl* model, uint32_t z) {
   const int boe = model->getEojulTransitionBOE();
+  const UnitCounts& counts = eojulCounts(model, z);
+  const UnitKeys& zk = memo_.unit(z);
   const std::string eoe(END_OF_EOJUL);
   const float lexical =
-      ratio(model->getEojulTransition(joinPair(&pair_, z.lex, eoe)),
-            model->getEojulTransition(z.lex.c_str()), boe);
+      ratio(model->getEojulTransition(joinPair(&pair_, zk.lex, eoe)),
+            counts.eojulLex, boe);
   const float tagged =
-      ratio(model->getEojulTransition(joinPair(&pair_, z.tag, eoe)),
-            model->getEojulTransition(z.tag.c_str()), boe);
+      ratio(model->getEojulTransition(joinPair(&pair_, zk.tag, eoe)),
+            counts.eojulTag, boe);
   return static_cast<float>(-ln(lexical) - ln(tagged));
+}
+
+uint32_t TaggerImpl::unitId(const ModelUnit& unit) {
+  writeKeys(unit, &left_.lex, &left_.tag);
+  return memo_.unitId(left_);
 }
 
 float TaggerImpl::withinCost(const ModelImpl* model, const ResultImpl* r) {
   const unsigned long k = r->size();
-  writeKeys(pseudoUnit(BEGIN_OF_MORPHEME), &left_.lex, &left_.tag);
+  uint32_t p = unitId(pseudoUnit(BEGIN_OF_MORPHEME));
   float s = 0.0f;
   for (unsigned long t = 0; t <= k; ++t) {
-    const ModelUnit c = t < k ? morphemeUnit(r->lexicon(static_cast<int>(t)),
-                                             r->pos(static_cast<int>(t)))
-                              : pseudoUnit(END_OF_MORPHEME);
-    writeKeys(c, &right_.lex, &right_.tag);
-    stepKey_.assign(left_.lex);
-    stepKey_.push_back('\0');
-    stepKey_.append(right_.lex);
-    float& step = memo_.step(stepKey_);
-    if (std::isnan(step)) step = morphemeStep(model, left_, right_);
+    const uint32_t c =
+        unitId(t < k ? morphemeUnit(r->lexicon(static_cast<int>(t)),
+                                    r->pos(static_cast<int>(t)))
+                     : pseudoUnit(END_OF_MORPHEME));
+    float& step = memo_.step(p, c);
+    if (std::isnan(step)) step = morphemeStep(model, p, c);
     s += step;
-    std::swap(left_, right_);
+    p = c;
   }
   return s;
 }
 
 uint32_t TaggerImpl::firstUnitId(const ResultImpl* r) {
-  writeKeys(firstUnit(r), &left_.lex, &left_.tag);
-  return memo_.unitId(left_);
+  return unitId(firstUnit(r));
 }
 
 uint32_t TaggerImpl::lastUnitId(const ResultImpl* r) {
-  writeKeys(lastUnit(r), &left_.lex, &left_.tag);
-  return memo_.unitId(left_);
+  return unitId(lastUnit(r));
 }
 
 void TaggerImpl::computeMorphemeTransition() {
@@ -361,8 +392,7 @@ TagChoice TaggerImpl::probability(const ModelImpl* model,
   if (r == nullptr) return TagChoice{0, NO_PATH_SCORE};
   const float p = node_.getProbability(i, j);
 
-  UnitKeys c;
-  writeKeys(firstUnit(r), &c.lex, &c.tag);
+  const uint32_t c = firstUnitId(r);
 
   float bound = PATH_BOUND;
   TagChoice best{0, NO_PATH_SCORE};
@@ -371,14 +401,14 @@ TagChoice TaggerImpl::probability(const ModelImpl* model,
       i == 0 ? 1 : (previous != nullptr ? previous->size() : 0);
   const CandidateImpl::ResultList::Node* row =
       i == 0 || previous == nullptr ? nullptr : previous->results().head();
-  UnitKeys u;
   for (unsigned long k = 0; k < predecessors; ++k) {
+    uint32_t u;
     float score;
     if (i == 0) {
-      writeKeys(pseudoUnit(BEGIN_OF_EOJUL), &u.lex, &u.tag);
+      u = unitId(pseudoUnit(BEGIN_OF_EOJUL));
       score = 0.0f;
     } else {
-      writeKeys(lastUnit(row->element), &u.lex, &u.tag);
+      u = lastUnitId(row->element);
       score = node_.getScore(i - 1, k);
       row = row->next;
     }
@@ -390,11 +420,7 @@ TagChoice TaggerImpl::probability(const ModelImpl* model,
     }
   }
 
-  if (last) {
-    UnitKeys z;
-    writeKeys(lastUnit(r), &z.lex, &z.tag);
-    best.score += endCost(model, z);
-  }
+  if (last) best.score += endCost(model, lastUnitId(r));
   return best;
 }
 
@@ -429,9 +455,8 @@ void distinctUnits(const uint32_t* ids, size_t n, std::vector<uint32_t>* units,
 
 unsigned long TaggerImpl::search(const ModelImpl* model) {
   const size_t n = rowStart_.size() - 1;
-  writeKeys(pseudoUnit(BEGIN_OF_EOJUL), &left_.lex, &left_.tag);
   // Column 0's predecessor: BOE with score 0.
-  const uint32_t boe = memo_.unitId(left_);
+  const uint32_t boe = unitId(pseudoUnit(BEGIN_OF_EOJUL));
   distinctUnits(&boe, 1, &lastUnits_, &lastOf_);
   float finalScore = NO_PATH_SCORE;
   unsigned long finalIndex = 0;
@@ -448,8 +473,7 @@ unsigned long TaggerImpl::search(const ModelImpl* model) {
       for (size_t b = 0; b < firsts; ++b) {
         float& t = memo_.transition(lastUnits_[a], firstUnits_[b]);
         if (std::isnan(t))
-          t = eojulTransition(model, memo_.unit(lastUnits_[a]),
-                              memo_.unit(firstUnits_[b]));
+          t = eojulTransition(model, lastUnits_[a], firstUnits_[b]);
         transitions_[a * firsts + b] = t;
       }
     }
@@ -471,7 +495,7 @@ unsigned long TaggerImpl::search(const ModelImpl* model) {
       if (last) {
         const uint32_t z = lastIds_[rowStart_[i] + j];
         float& end = memo_.endCost(z);
-        if (std::isnan(end)) end = endCost(model, memo_.unit(z));
+        if (std::isnan(end)) end = endCost(model, z);
         best.score += end;
       }
       node_.setEdge(i, j, static_cast<int>(best.index), best.score);

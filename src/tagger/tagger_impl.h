@@ -168,15 +168,19 @@ class TaggerImpl : public Tagger {
   // cell's edge and score and returns the row chosen in the last column.
   unsigned long search(const ModelImpl* model);
 
-  // The cost terms of the search, each a function of its units alone, so
-  // that a sentence computes each one once per distinct pair of units:
+  // The cost terms of the search, each a function of its units alone (by
+  // id), so that the memo keeps each one once per distinct pair of units:
   // the step p -> c inside an eojeol, the transition from u (last unit of
   // an eojeol) to c (first unit of the next), and the end cost after z.
-  float morphemeStep(const ModelImpl* model, const UnitKeys& p,
-                     const UnitKeys& c);
-  float eojulTransition(const ModelImpl* model, const UnitKeys& u,
-                        const UnitKeys& c);
-  float endCost(const ModelImpl* model, const UnitKeys& z);
+  float morphemeStep(const ModelImpl* model, uint32_t p, uint32_t c);
+  float eojulTransition(const ModelImpl* model, uint32_t u, uint32_t c);
+  float endCost(const ModelImpl* model, uint32_t z);
+  // The counts of a unit's own keys in the morpheme or the eojeol table,
+  // looked up once per unit.
+  const UnitCounts& morphemeCounts(const ModelImpl* model, uint32_t u);
+  const UnitCounts& eojulCounts(const ModelImpl* model, uint32_t u);
+  // The interned id of a unit.
+  uint32_t unitId(const ModelUnit& unit);
 
   const Model* model_;
   AnalyzerImpl analyzer_;
@@ -188,13 +192,10 @@ class TaggerImpl : public Tagger {
   bool strict_;
   WordMemo memo_;
   MemoSignature signature_;
-  // Storage reused across look-ups and sentences: a pair key, the units
-  // of a step, a step key (two lexical keys joined by a zero byte, which no
-  // key holds), a word key, the analyses of a new word.
+  // Storage reused across look-ups and sentences: a pair key, the keys of
+  // a unit being interned, a word key, the analyses of a new word.
   std::string pair_;
   UnitKeys left_;
-  UnitKeys right_;
-  std::string stepKey_;
   std::string wordKey_;
   std::vector<unsigned short> token_;
   CandidateImpl scratch_;

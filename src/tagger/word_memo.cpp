@@ -91,6 +91,7 @@ void WordMemo::reset() {
   aside_.clear();
   unitIds_.clear();
   units_.clear();
+  counts_.clear();
   endCosts_.clear();
   transitions_.clear();
   steps_.clear();
@@ -128,8 +129,10 @@ uint32_t WordMemo::unitId(const UnitKeys& keys) {
   const uint32_t id = static_cast<uint32_t>(units_.size());
   unitIds_.emplace(keys.lex, id);
   units_.push_back(keys);
+  counts_.push_back(UnitCounts());
   endCosts_.push_back(UNKNOWN);
-  bytes_ += 2 * (keys.lex.capacity() + ENTRY_OVERHEAD) + keys.tag.capacity();
+  bytes_ += 2 * (keys.lex.capacity() + ENTRY_OVERHEAD) + keys.tag.capacity() +
+            sizeof(UnitCounts);
   return id;
 }
 
@@ -143,9 +146,10 @@ float& WordMemo::transition(uint32_t a, uint32_t b) {
 
 float& WordMemo::endCost(uint32_t z) { return endCosts_[z]; }
 
-float& WordMemo::step(const std::string& key) {
+float& WordMemo::step(uint32_t p, uint32_t c) {
+  const uint64_t key = (static_cast<uint64_t>(p) << 32) | c;
   auto found = steps_.find(key);
   if (found != steps_.end()) return found->second;
-  costBytes_ += key.capacity() + ENTRY_OVERHEAD;
+  costBytes_ += ENTRY_OVERHEAD;
   return steps_.emplace(key, UNKNOWN).first->second;
 }

@@ -34,6 +34,17 @@ struct UnitKeys {
 
 // Offsets count units of the word, which the analyzer reads no further than
 // its first hundred units.
+// The counts of a unit's own keys in the model's two tables, each pair
+// looked up once.
+struct UnitCounts {
+  bool morpheme = false;  // morphemeLex and morphemeTag are known
+  bool eojul = false;     // eojulLex and eojulTag are known
+  int morphemeLex = 0;
+  int morphemeTag = 0;
+  int eojulLex = 0;
+  int eojulTag = 0;
+};
+
 struct MemoMorpheme {
   uint32_t pos;   // tag code as the result holds it, flag bit included
   uint32_t text;  // offset of the zero-terminated text in MemoWord::texts
@@ -98,13 +109,15 @@ class WordMemo {
   uint32_t unitId(const UnitKeys& keys);
   const UnitKeys& unit(uint32_t id) const { return units_[id]; }
 
+  UnitCounts& counts(uint32_t id) { return counts_[id]; }
+
   // The memoised cost slots, NaN until the owner stores a cost: from the
   // last unit a of an eojeol to the first unit b of the next one; after the
-  // last unit z of a sentence; of the step between two units within an
-  // eojeol, by their lexical keys joined with a zero byte.
+  // last unit z of a sentence; of the step from unit p to unit c within an
+  // eojeol.
   float& transition(uint32_t a, uint32_t b);
   float& endCost(uint32_t z);
-  float& step(const std::string& key);
+  float& step(uint32_t p, uint32_t c);
 
   size_t words() const { return words_.size(); }
 
@@ -116,9 +129,10 @@ class WordMemo {
   std::vector<std::unique_ptr<MemoWord>> aside_;
   std::unordered_map<std::string, uint32_t> unitIds_;
   std::vector<UnitKeys> units_;
+  std::vector<UnitCounts> counts_;
   std::vector<float> endCosts_;
   std::unordered_map<uint64_t, float> transitions_;
-  std::unordered_map<std::string, float> steps_;
+  std::unordered_map<uint64_t, float> steps_;
 };
 
 #endif  // TALMORO_TAGGER_WORD_MEMO_H_
