@@ -438,6 +438,10 @@ TEST(WriterTest, WordsSplitWhereTheTaggerSplits) {
   EXPECT_EQ(splitWords("가\xC2\xA0나\xE3\x80\x80다"),
             (Words{{"가\xC2\xA0나\xE3\x80\x80다", 0}}));
   EXPECT_TRUE(splitWords(" \t ").empty());
+  // hasWords agrees with splitWords.
+  for (const char* line : {" \t ", "", "\xF0\x9F\x98\x80 \r\n", " x",
+                           "\xC2\xA0", " 학교에 "})
+    EXPECT_EQ(hasWords(line), !splitWords(line).empty()) << line;
 
   OutputFormat f;
   EXPECT_TRUE(parseOutputFormat("conllu", &f));

@@ -408,10 +408,8 @@ void LineProcessor::process(const std::string& line, size_t lineNumber,
     writer_.writeEmpty(line, lineNumber, problem, out);
     return;
   }
-  const std::vector<std::pair<std::string, unsigned long>> words =
-      splitWords(line);
   // The tagger would make a blank line one "nf" word of blanks.
-  if (words.empty()) {
+  if (!hasWords(line)) {
     writer_.writeEmpty(line, lineNumber, nullptr, out);
     return;
   }
@@ -420,6 +418,8 @@ void LineProcessor::process(const std::string& line, size_t lineNumber,
     writer_.writeTagged(line, lineNumber, *sentence_, out);
     return;
   }
+  const std::vector<std::pair<std::string, unsigned long>> words =
+      splitWords(line);
   while (candidates_.size() < words.size())
     candidates_.push_back(Candidate::createObject());
   std::vector<AnalyzedWord> analyzed;

@@ -76,12 +76,23 @@ std::string upper(const char* tag) {
 const char* orEmpty(const char* text) { return text != nullptr ? text : ""; }
 
 // The code points of a line (valid UTF-8), by offset in 16-bit units as the
-// engine counts them: one unit per code point.
+// engine counts them: one unit per code point. The offsets are found on the
+// first request: most lines never make one.
 class LineUnits {
  public:
-  explicit LineUnits(const std::string& line) : line_(line) {
-    const unsigned char* p = reinterpret_cast<const unsigned char*>(line.data());
-    size_t n = line.size(), at = 0;
+  explicit LineUnits(const std::string& line) : line_(line) {}
+  // The UTF-8 text of units [start, end), or false when out of range.
+  bool text(unsigned long start, unsigned long end, std::string* out) const {
+    if (starts_.empty()) index();
+    if (start >= end || end >= starts_.size()) return false;
+    *out = line_.substr(starts_[start], starts_[end] - starts_[start]);
+    return true;
+  }
+
+ private:
+  void index() const {
+    const unsigned char* p = reinterpret_cast<const unsigned char*>(line_.data());
+    size_t n = line_.size(), at = 0;
     while (n > 0) {
       uint32_t cp;
       size_t k = decodeUtf8(p, n, &cp);
@@ -91,18 +102,11 @@ class LineUnits {
       n -= k;
       at += k;
     }
-    starts_.push_back(line.size());
-  }
-  // The UTF-8 text of units [start, end), or false when out of range.
-  bool text(unsigned long start, unsigned long end, std::string* out) const {
-    if (start >= end || end >= starts_.size()) return false;
-    *out = line_.substr(starts_[start], starts_[end] - starts_[start]);
-    return true;
+    starts_.push_back(line_.size());
   }
 
- private:
   const std::string& line_;
-  std::vector<size_t> starts_;
+  mutable std::vector<size_t> starts_;
 };
 
 bool equalsIgnoringAsciiCase(const std::string& a, const char* b) {
@@ -114,19 +118,28 @@ bool equalsIgnoringAsciiCase(const std::string& a, const char* b) {
   return true;
 }
 
-// The lexical form of morpheme k. The analyzer reads lower-cased text, so a
-// Latin morpheme (sl) is written as the line spells it when the line holds
-// the same letters at its offsets (moved by `base`).
-std::string lexiconOf(const Result& r, int k, const LineUnits* units,
-                      unsigned long base) {
+// Appends the lexical form of morpheme k. The analyzer reads lower-cased
+// text, so a Latin morpheme (sl) is written as the line spells it when the
+// line holds the same letters at its offsets (moved by `base`).
+void appendLexicon(std::string* out, const Result& r, int k,
+                   const LineUnits* units, unsigned long base) {
   const char* lexicon = orEmpty(r.lexicon(k));
   const char* tag = r.posTag(k);
   std::string original;
   if (units != nullptr && tag != nullptr && std::strcmp(tag, "sl") == 0 &&
       units->text(r.startOffset(k) + base, r.endOffset(k) + base, &original) &&
-      equalsIgnoringAsciiCase(original, lexicon))
-    return original;
-  return lexicon;
+      equalsIgnoringAsciiCase(original, lexicon)) {
+    *out += original;
+    return;
+  }
+  *out += lexicon;
+}
+
+std::string lexiconOf(const Result& r, int k, const LineUnits* units,
+                      unsigned long base) {
+  std::string text;
+  appendLexicon(&text, r, k, units, base);
+  return text;
 }
 
 // lex/tag joined by `separator`.
@@ -135,7 +148,7 @@ void appendMorphemes(std::string* out, const Result& r, const char* separator,
   for (unsigned long i = 0; i < r.size(); ++i) {
     const int k = static_cast<int>(i);
     if (i > 0) *out += separator;
-    *out += lexiconOf(r, k, units, base);
+    appendLexicon(out, r, k, units, base);
     *out += '/';
     *out += orEmpty(r.posTag(k));
   }
@@ -172,7 +185,7 @@ void appendConlluToken(std::string* out, size_t index, const char* word,
         lemma += '+';
         xpos += '+';
       }
-      lemma += lexiconOf(*r, k, units, base);
+      appendLexicon(&lemma, *r, k, units, base);
       xpos += upper(r->posTag(k));
     }
   }
@@ -278,6 +291,20 @@ void appendJsonString(std::string* out, const char* text, size_t length) {
 
 void appendJsonString(std::string* out, const std::string& text) {
   appendJsonString(out, text.data(), text.size());
+}
+
+bool hasWords(const std::string& line) {
+  const unsigned char* p = reinterpret_cast<const unsigned char*>(line.data());
+  size_t n = line.size();
+  while (n > 0) {
+    uint32_t cp;
+    size_t k = decodeUtf8(p, n, &cp);
+    if (k == 0) return true;  // kept as a byte of a word by splitWords
+    if (!isDelimiter(cp)) return true;
+    p += k;
+    n -= k;
+  }
+  return false;
 }
 
 std::vector<std::pair<std::string, unsigned long>> splitWords(

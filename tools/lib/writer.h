@@ -49,6 +49,8 @@ struct AnalyzedWord {
 // code point). The line must be valid UTF-8.
 std::vector<std::pair<std::string, unsigned long>> splitWords(
     const std::string& line);
+// True when splitWords would find a word.
+bool hasWords(const std::string& line);
 
 class Writer {
  public:
