@@ -341,4 +341,65 @@ TEST(ResultTest, PrintWritesMorphemesAndScore) {
             "책/nng(0,1/1) score=26.000000\n");
 }
 
+TEST(ResultTest, IndexOutsideTheMorphemesReadsNothingAndWritesNothing) {
+  ResultImpl r;
+  r.append(reinterpret_cast<const unsigned char*>("책"), pos_t(NNG), 4, 5);
+  for (int i : {1, 8, -1}) {
+    EXPECT_STREQ(r.lexicon(i), "");
+    EXPECT_STREQ(r.posTag(i), "_");
+    EXPECT_EQ(static_cast<unsigned>(r.pos(i)), 0u);
+    EXPECT_EQ(r.startOffset(i), 0u);
+    EXPECT_EQ(r.endOffset(i), 0u);
+    EXPECT_EQ(r.length(i), 0u);
+    r.startOffset(i, 7);
+    r.endOffsetIncr(i, 7);
+  }
+  ASSERT_EQ(r.size(), 1u);
+  EXPECT_EQ(describe(r), "책/nng(4,5)");
+}
+
+TEST(ResultTest, PosTagNamesEveryCodeAsTheTagTableDoes) {
+  // One class bit, any group bits, no subclass bit or one (flag bit set
+  // and clear), and codes of other shapes.
+  std::vector<unsigned> codes = {0u, 1u, 0x3u, 0x6u, 0x00600010u, 0xFFFFFFFFu};
+  for (unsigned cls = 1; cls <= 18; ++cls)
+    for (unsigned group = 0; group < 4; ++group)
+      for (unsigned sub = 20; sub <= 31; ++sub) {
+        const unsigned code =
+            (1u << cls) | (group << 19) | (sub == 20 ? 0u : 1u << sub);
+        codes.push_back(code);
+        codes.push_back(code | 1u);
+      }
+  ResultImpl r;
+  for (unsigned code : codes) r.append(nullptr, pos_t(code), 0, 0);
+  ASSERT_EQ(r.size(), codes.size());
+  for (size_t i = 0; i < codes.size(); ++i) {
+    const char* want = getLevel3PosTag(pos_t(codes[i]));
+    EXPECT_STREQ(r.posTag(static_cast<int>(i)), want != nullptr ? want : "")
+        << std::hex << codes[i];
+  }
+}
+
+TEST(ResultTest, SetKeepsLongTextsWhole) {
+  // Texts beyond what a result holds at first: one entry of 127 units of
+  // three UTF-8 bytes each, then more morphemes than fit at first.
+  std::u16string longText(127, u'가');
+  RecordBytes rec;
+  rec.head().entry(NNG, longText, true);
+  for (int i = 0; i < 11; ++i) rec.entry(JX, u"는", false);
+  rec.entry(JKS | LAST, u"가", false);
+  Path path;
+  path.node(rec, 0, 127);
+  ResultImpl r;
+  r.set(nullptr, path.stack());
+  ASSERT_EQ(r.size(), 13u);
+  std::string want;
+  for (int i = 0; i < 127; ++i) want += "가";
+  EXPECT_EQ(r.lexicon(0), want);
+  EXPECT_EQ(r.length(0), 127u);
+  EXPECT_STREQ(r.lexicon(11), "는");
+  EXPECT_STREQ(r.lexicon(12), "가");
+  EXPECT_EQ(r.endOffset(12), 127u);
+}
+
 }  // namespace

@@ -9,11 +9,11 @@
 // count as other results, the visiting order of each stage matters.
 //
 // The predicates read every other result for every morpheme they test, so
-// removeResult first reads each result once into a flat array (a
+// removeResult first lists the results with their morpheme records (a
 // CandidateView) and runs all rules over that; removals go through the view
-// to keep it in step with the candidate.
+// to keep it in step with the candidate. Tags are read without their flag
+// bit and compared as plain codes.
 #include <cstring>
-#include <initializer_list>
 #include <vector>
 
 #include "analyzer/analyzer_impl.h"
@@ -25,6 +25,11 @@
 namespace {
 
 typedef CandidateImpl::ResultList::Node ResultNode;
+
+// A tag code with the flag bit cleared, so that == compares it the way
+// Tag does.
+typedef unsigned int Tag;
+constexpr unsigned int FLAG_BIT = 0x1;
 
 // The level-1 class field of a tag, and the classes the rules name.
 constexpr unsigned int LEVEL1_MASK = 0x0007FFFE;
@@ -42,32 +47,31 @@ constexpr unsigned int CLASS_VC = VCP & LEVEL1_MASK;
 constexpr unsigned int CLASS_V = VV & LEVEL1_MASK;  // "v_"
 
 // True when the level-1 class of `tag` is `cls`; other fields are ignored.
-inline bool isClass(pos_t tag, unsigned int cls) {
+inline bool isClass(Tag tag, unsigned int cls) {
   return (static_cast<unsigned int>(tag) & LEVEL1_MASK) == cls;
 }
 
-// True when `tag` equals one of `tags` (the flag bit is ignored).
-inline bool isOneOf(pos_t tag, std::initializer_list<unsigned int> tags) {
-  for (unsigned int t : tags)
-    if (tag == t) return true;
-  return false;
+// True when `tag` equals one of `Tags`; unrolled into plain comparisons.
+template <unsigned int... Tags>
+inline bool isOneOf(Tag tag) {
+  return ((tag == Tags) || ...);
 }
 
 // The reduced rule set (base/revision.h) also counts the unit nouns "nnu"
 // and "nfu" in every noun list of stage 2, rules 1 to 5.
-inline bool reducedUnitNoun(pos_t tag) {
-  return revision::REDUCED_PRUNING && isOneOf(tag, {NNU, NFU});
+inline bool reducedUnitNoun(Tag tag) {
+  return revision::REDUCED_PRUNING && isOneOf<NNU, NFU>(tag);
 }
 
 // The two noun sets of the rules; N4 serves rules 1 to 3 only.
-inline bool inN4(pos_t tag) {
-  return isOneOf(tag, {NNG, NFG, NF, NNP}) || reducedUnitNoun(tag);
+inline bool inN4(Tag tag) {
+  return isOneOf<NNG, NFG, NF, NNP>(tag) || reducedUnitNoun(tag);
 }
-inline bool inN5(pos_t tag) { return isOneOf(tag, {NNG, NFG, NNU, NFU, NNP}); }
+inline bool inN5(Tag tag) { return isOneOf<NNG, NFG, NNU, NFU, NNP>(tag); }
 
 // Common nouns, known or guessed, general or unit.
-inline bool isCommonNoun(pos_t tag) {
-  return isOneOf(tag, {NNG, NFG, NNU, NFU});
+inline bool isCommonNoun(Tag tag) {
+  return isOneOf<NNG, NFG, NNU, NFU>(tag);
 }
 
 inline bool sameText(const char* a, const char* b) {
@@ -76,34 +80,20 @@ inline bool sameText(const char* a, const char* b) {
 
 // --- Flat views ------------------------------------------------------------
 
-// One morpheme of a result, as the rules read it. Texts are read from the
-// result only where a rule needs them.
-struct Morpheme {
-  pos_t pos;
-  unsigned long start;
-  unsigned long end;
-};
-
-// Appends the morphemes of `r` to `out`.
-void readMorphemes(const ResultImpl* r, std::vector<Morpheme>* out) {
-  const int n = static_cast<int>(r->size());
-  for (int i = 0; i < n; ++i)
-    out->push_back({r->pos(i), r->startOffset(i), r->endOffset(i)});
-}
-
-// A result read into a flat array, with the read accessors of ResultImpl.
-// It does not own the array; the result itself is only used for identity
-// and for removal.
+// A result's morpheme records, with the read accessors of ResultImpl. The
+// result itself is also used for identity and for removal.
 class ResultView {
  public:
-  ResultView(const ResultImpl* result, ResultNode* node,
-             const Morpheme* morphemes, int count)
-      : result_(result), node_(node), m_(morphemes), n_(count) {}
+  ResultView(const ResultImpl* result, ResultNode* node)
+      : result_(result),
+        node_(node),
+        m_(result != nullptr ? result->morphemes() : nullptr),
+        n_(result != nullptr ? static_cast<int>(result->size()) : 0) {}
 
   const ResultImpl* result() const { return result_; }
   ResultNode* node() const { return node_; }
   unsigned long size() const { return static_cast<unsigned long>(n_); }
-  pos_t pos(int i) const { return m_[i].pos; }
+  Tag pos(int i) const { return m_[i].tag & ~FLAG_BIT; }
   unsigned long startOffset(int i) const { return m_[i].start; }
   unsigned long endOffset(int i) const { return m_[i].end; }
   unsigned long length(int i) const { return m_[i].end - m_[i].start; }
@@ -112,7 +102,7 @@ class ResultView {
  private:
   const ResultImpl* result_;
   ResultNode* node_;
-  const Morpheme* m_;
+  const ResultImpl::Morpheme* m_;
   int n_;
 };
 
@@ -120,39 +110,28 @@ class ResultView {
 // without any of them answers those questions at once.
 enum TagGroup { XSA_OR_XSV, XSV_ONLY, VV_VA_OR_VX, TAG_GROUPS };
 
-bool inGroup(pos_t tag, TagGroup group) {
+bool inGroup(Tag tag, TagGroup group) {
   switch (group) {
     case XSA_OR_XSV:
-      return isOneOf(tag, {XSA, XSV});
+      return isOneOf<XSA, XSV>(tag);
     case XSV_ONLY:
       return tag == XSV;
     case VV_VA_OR_VX:
-      return isOneOf(tag, {VV, VA, VX});
+      return isOneOf<VV, VA, VX>(tag);
     default:  // TAG_GROUPS counts the groups; it is not one
       return true;
   }
 }
 
-// The results of a candidate in list order, each read once. The results
-// must not change while the view is in use, except by remove.
+// The results of a candidate in list order. The results must not change
+// while the view is in use, except by remove.
 class CandidateView {
  public:
   explicit CandidateView(const CandidateImpl* c) {
     const CandidateImpl::ResultList& list = c->results();
-    size_t total = 0;
-    for (const ResultNode* node = list.head(); node != nullptr;
-         node = node->next)
-      total += node->element->size();
-    // Reserved in full, so that the array never moves and the views may
-    // point into it while it fills.
-    morphemes_.reserve(total);
     results_.reserve(list.size());
-    for (ResultNode* node = list.head(); node != nullptr; node = node->next) {
-      const Morpheme* first = morphemes_.data() + morphemes_.size();
-      readMorphemes(node->element, &morphemes_);
-      results_.emplace_back(node->element, node, first,
-                            static_cast<int>(node->element->size()));
-    }
+    for (ResultNode* node = list.head(); node != nullptr; node = node->next)
+      results_.emplace_back(node->element, node);
   }
   CandidateView(const CandidateView&) = delete;
   CandidateView& operator=(const CandidateView&) = delete;
@@ -174,23 +153,22 @@ class CandidateView {
     results_.erase(results_.begin() + static_cast<long>(i));
   }
 
-  // False only when no morpheme of the results the view was made with,
-  // removed ones included, has a tag of `group`. Found on first use, as many
-  // candidates are never asked.
+  // False only when no morpheme of the results in the view has a tag of
+  // `group`. Found on first use, as many candidates are never asked; later
+  // removals can only make a false answer truer.
   bool mayHave(TagGroup group) const {
     if (has_[group] < 0) {
       has_[group] = 0;
-      for (const Morpheme& m : morphemes_)
-        if (inGroup(m.pos, group)) {
-          has_[group] = 1;
-          break;
-        }
+      for (const ResultView& r : results_) {
+        const int n = static_cast<int>(r.size());
+        for (int i = 0; i < n && has_[group] == 0; ++i)
+          if (inGroup(r.pos(i), group)) has_[group] = 1;
+      }
     }
     return has_[group] != 0;
   }
 
  private:
-  std::vector<Morpheme> morphemes_;
   std::vector<ResultView> results_;
   mutable signed char has_[TAG_GROUPS] = {-1, -1, -1};  // -1: not known yet
 };
@@ -230,9 +208,9 @@ bool hasCleanRun(const ResultView& r, unsigned long s, unsigned long e,
 }
 
 // A short morpheme that may sit inside a noun phrase.
-bool isNounPhrasePart(pos_t tag, unsigned long len) {
-  if (len == 1) return isOneOf(tag, {NNB, XPN, XSN});
-  return len > 1 && isOneOf(tag, {NNG, NFG, NNU, NFU, NF, NNB, XPN, XSN});
+bool isNounPhrasePart(Tag tag, unsigned long len) {
+  if (len == 1) return isOneOf<NNB, XPN, XSN>(tag);
+  return len > 1 && isOneOf<NNG, NFG, NNU, NFU, NF, NNB, XPN, XSN>(tag);
 }
 
 // A noun phrase of `r` over [s, e) that begins with a real noun of two or
@@ -240,11 +218,11 @@ bool isNounPhrasePart(pos_t tag, unsigned long len) {
 bool isNounPhrase(const ResultView& r, unsigned long s, unsigned long e) {
   const int k = firstAt(r, s);
   if (k < 0) return false;
-  if (r.length(k) < 2 || !isOneOf(r.pos(k), {NNG, NFG, NNU, NFU, NF, NNP, NNB}))
+  if (r.length(k) < 2 || !isOneOf<NNG, NFG, NNU, NFU, NF, NNP, NNB>(r.pos(k)))
     return false;
   const int n = static_cast<int>(r.size());
   for (int i = k; i < n; ++i) {
-    const pos_t tag = r.pos(i);
+    const Tag tag = r.pos(i);
     const unsigned long len = r.length(i);
     if (!isNounPhrasePart(tag, len) && !isClass(tag, CLASS_XS) &&
         !(len == 1 && isClass(tag, CLASS_J)))
@@ -307,7 +285,7 @@ bool hasMultiMorpheme(const ResultView& r, unsigned long s, unsigned long e) {
 bool hasWordEnding(const CandidateView& c, const ResultView& self,
                    unsigned long s, unsigned long e) {
   return anyOtherMorpheme(c, self, s, e, [](const ResultView& o, int i) {
-    const pos_t tag = o.pos(i);
+    const Tag tag = o.pos(i);
     return isClass(tag, CLASS_VC) || isClass(tag, CLASS_J) ||
            isClass(tag, CLASS_E);
   });
@@ -322,7 +300,7 @@ bool hasNo_1NNB_1NNP_Result(const CandidateView& c, const ResultView& self,
                             unsigned long s, unsigned long e) {
   return anyOther(c, self, [&](const ResultView& other) {
     return hasCleanRun(other, s, e, [](const ResultView& o, int i) {
-      return o.length(i) == 1 && isOneOf(o.pos(i), {NNB, NNP});
+      return o.length(i) == 1 && isOneOf<NNB, NNP>(o.pos(i));
     });
   });
 }
@@ -352,7 +330,7 @@ bool hasSN_Nclass(const CandidateView& c, const ResultView& self,
                   unsigned long s) {
   return anyOther(c, self, [&](const ResultView& other) {
     const int k = firstAt(other, s);
-    return k >= 0 && isOneOf(other.pos(k), {NNG, NFG, NNU, NFU, NNB, NR, XSN});
+    return k >= 0 && isOneOf<NNG, NFG, NNU, NFU, NNB, NR, XSN>(other.pos(k));
   });
 }
 
@@ -374,7 +352,7 @@ bool hasVVorVAorVX(const CandidateView& c, const ResultView& self,
                    unsigned long s, unsigned long e) {
   if (!c.mayHave(VV_VA_OR_VX)) return false;
   return anyOtherMorpheme(c, self, s, e, [](const ResultView& o, int i) {
-    return isOneOf(o.pos(i), {VV, VA, VX});
+    return isOneOf<VV, VA, VX>(o.pos(i));
   });
 }
 
@@ -382,7 +360,7 @@ bool hasXSAorXSV(const CandidateView& c, const ResultView& self,
                  unsigned long s, unsigned long e) {
   if (!c.mayHave(XSA_OR_XSV)) return false;
   return anyOtherMorpheme(c, self, s, e, [](const ResultView& o, int i) {
-    return isOneOf(o.pos(i), {XSA, XSV});
+    return isOneOf<XSA, XSV>(o.pos(i));
   });
 }
 
@@ -399,7 +377,7 @@ bool hasSNNumerals(const CandidateView& c, const ResultView& self,
     const int n = static_cast<int>(other.size());
     for (int k = 1; k < n; ++k) {
       if (other.startOffset(k) > s) break;
-      if (other.startOffset(k) == s && isOneOf(other.pos(k), {NR, NNB, XSN}) &&
+      if (other.startOffset(k) == s && isOneOf<NR, NNB, XSN>(other.pos(k)) &&
           other.pos(k - 1) == SN)
         return true;
     }
@@ -428,9 +406,7 @@ bool can1SyllableJosa(const CandidateView& c, const ResultView& self,
 }  // namespace flat
 
 // A view of `r` for its identity only, as the predicates need it.
-ResultView skipped(const ResultImpl* r) {
-  return ResultView(r, nullptr, nullptr, 0);
-}
+ResultView skipped(const ResultImpl* r) { return ResultView(r, nullptr); }
 
 }  // namespace
 
@@ -446,11 +422,7 @@ bool AnalyzerImpl::hasMorpheme(const CandidateImpl* c, const ResultImpl* r,
 
 bool AnalyzerImpl::hasMultiMorpheme(const ResultImpl* r, unsigned long s,
                                     unsigned long e) const {
-  std::vector<Morpheme> morphemes;
-  readMorphemes(r, &morphemes);
-  const ResultView view(r, nullptr, morphemes.data(),
-                        static_cast<int>(morphemes.size()));
-  return flat::hasMultiMorpheme(view, s, e);
+  return flat::hasMultiMorpheme(ResultView(r, nullptr), s, e);
 }
 
 bool AnalyzerImpl::hasWordEnding(const CandidateImpl* c, const ResultImpl* r,
@@ -548,8 +520,8 @@ namespace flat {
 bool stage1Removes(const CandidateView& c, const ResultView& r) {
   const int n = static_cast<int>(r.size());
   for (int j = 0; j < n; ++j) {
-    const pos_t cur = r.pos(j);
-    if (r.length(j) != 1 || !isOneOf(cur, {NNB, NNP})) continue;
+    const Tag cur = r.pos(j);
+    if (r.length(j) != 1 || !isOneOf<NNB, NNP>(cur)) continue;
     // Rule 1: after two nouns.
     if (j >= 2 && inN5(r.pos(j - 1)) && inN5(r.pos(j - 2)) &&
         hasNo_1NNB_1NNP_Result(c, r, r.startOffset(j - 2), r.endOffset(j)))
@@ -575,22 +547,22 @@ bool readsLonger(const CandidateView& c, const ResultView& r, unsigned long s,
 // longer noun phrase or verb.
 bool shortNounInsideLonger(const CandidateView& c, const ResultView& r, int j) {
   const int n = static_cast<int>(r.size());
-  const pos_t cur = r.pos(j);
+  const Tag cur = r.pos(j);
   const unsigned long sj = r.startOffset(j);
   const unsigned long ej = r.endOffset(j);
   // Forward over the noun-like morphemes that follow.
   const unsigned long mForward = (cur == MM) ? 3 : 0;
   for (int k = j + 1; k < n; ++k) {
-    const pos_t f = r.pos(k);
-    if (!(inN4(f) || isOneOf(f, {XPN, XSN}) ||
+    const Tag f = r.pos(k);
+    if (!(inN4(f) || isOneOf<XPN, XSN>(f) ||
           (f == NNB && r.pos(k - 1) != NR)))
       break;
     if (readsLonger(c, r, sj, r.endOffset(k), mForward)) return true;
   }
   // Backward over the noun-like morphemes that precede.
   for (int k = j - 1; k >= 0; --k) {
-    const pos_t b = r.pos(k);
-    if (!(isOneOf(b, {NNG, NFG, NF, NNP, NNB, XSN, MM}) || reducedUnitNoun(b) ||
+    const Tag b = r.pos(k);
+    if (!(isOneOf<NNG, NFG, NF, NNP, NNB, XSN, MM>(b) || reducedUnitNoun(b) ||
           (b == NR && cur == NNG)))
       break;
     const unsigned long mBackward = (b == MM) ? 3 : 0;
@@ -603,7 +575,7 @@ bool shortNounInsideLonger(const CandidateView& c, const ResultView& r, int j) {
 // number run lies before the symbol at j-1.
 bool wordCharacterBefore(const ResultView& r, int j) {
   for (int k = j - 2; k >= 0; --k) {
-    const pos_t t = r.pos(k);
+    const Tag t = r.pos(k);
     if (!isClass(t, CLASS_S) && !isClass(t, CLASS_SL) &&
         !isClass(t, CLASS_SH) && !isClass(t, CLASS_SN))
       return true;
@@ -617,9 +589,9 @@ bool wordCharacterBefore(const ResultView& r, int j) {
 bool stage2Removes(const CandidateView& c, const ResultView& r) {
   const int n = static_cast<int>(r.size());
   for (int j = 0; j < n; ++j) {
-    const pos_t p = (j > 0) ? r.pos(j - 1) : pos_t(POS_ZERO);
-    const pos_t cur = r.pos(j);
-    const pos_t next = (j + 1 < n) ? r.pos(j + 1) : pos_t(POS_ZERO);
+    const Tag p = (j > 0) ? r.pos(j - 1) : Tag(POS_ZERO);
+    const Tag cur = r.pos(j);
+    const Tag next = (j + 1 < n) ? r.pos(j + 1) : Tag(POS_ZERO);
     const unsigned long len = r.length(j);
     const unsigned long lenPrev = (j > 0) ? r.length(j - 1) : 0;
     const unsigned long sj = r.startOffset(j);
@@ -628,8 +600,8 @@ bool stage2Removes(const CandidateView& c, const ResultView& r) {
 
     // Rule 1: short noun inside a longer noun.
     if (len == 1 &&
-        (isOneOf(cur, {NNG, NFG, NF, NNP, NP, MM}) || reducedUnitNoun(cur) ||
-         (p != SN && p != NR && isOneOf(cur, {NNB, XSN}) && inN4(next)) ||
+        (isOneOf<NNG, NFG, NF, NNP, NP, MM>(cur) || reducedUnitNoun(cur) ||
+         (p != SN && p != NR && isOneOf<NNB, XSN>(cur) && inN4(next)) ||
          (cur == NR && (j == 0 || p != SN))) &&
         shortNounInsideLonger(c, r, j))
       return true;
@@ -645,14 +617,14 @@ bool stage2Removes(const CandidateView& c, const ResultView& r) {
     // Rule 4: number followed by a noun-like piece.
     if (j >= 1 && p == SN &&
         (cur == MM ||
-         (len == 1 && (isOneOf(cur, {NNG, NFG}) || reducedUnitNoun(cur)))) &&
+         (len == 1 && (isOneOf<NNG, NFG>(cur) || reducedUnitNoun(cur)))) &&
         next != POS_ZERO && next != SN && !isClass(next, CLASS_S) &&
         hasSNNumerals(c, r, sj))
       return true;
 
     // Rule 5: numeral followed by a noun.
     if (j >= 1 && p == NR &&
-        (isOneOf(cur, {NNG, NFG, NF, NR, XSN, MM}) || reducedUnitNoun(cur)) &&
+        (isOneOf<NNG, NFG, NF, NR, XSN, MM>(cur) || reducedUnitNoun(cur)) &&
         hasNRNumerals(c, r, sj, ej))
       return true;
 
@@ -682,8 +654,8 @@ bool stage2Removes(const CandidateView& c, const ResultView& r) {
     // Rule 8: one-syllable noun that is really a suffix; the reduced rule
     // set leaves guessed nouns alone.
     const bool suffixLike = revision::REDUCED_PRUNING
-                                ? isOneOf(cur, {NNG, NNB, XSN})
-                                : isOneOf(cur, {NNG, NFG, NNB, XSN});
+                                ? isOneOf<NNG, NNB, XSN>(cur)
+                                : isOneOf<NNG, NFG, NNB, XSN>(cur);
     if (len == 1 && suffixLike && hasXSAorXSV(c, r, sj, ej)) return true;
 
     // Rule 9: noun suffix after a nominalised one-syllable verb.
@@ -692,8 +664,8 @@ bool stage2Removes(const CandidateView& c, const ResultView& r) {
       return true;
 
     // Rule 10: suffix after a one-syllable noun (not in the reduced set).
-    if (!revision::REDUCED_PRUNING && j >= 1 && isOneOf(cur, {XSA, XSV}) &&
-        lenPrev == 1 && isOneOf(p, {NNG, NFG}) && hasMorpheme(c, r, sPrev, ej))
+    if (!revision::REDUCED_PRUNING && j >= 1 && isOneOf<XSA, XSV>(cur) &&
+        lenPrev == 1 && isOneOf<NNG, NFG>(p) && hasMorpheme(c, r, sPrev, ej))
       return true;
 
     // Rule 11: interjection or verb after a symbol or number.
@@ -703,7 +675,7 @@ bool stage2Removes(const CandidateView& c, const ResultView& r) {
       return true;
 
     // Rule 12: word pieces after a symbol.
-    const bool freeWord = isOneOf(cur, {NP, NR}) || isClass(cur, CLASS_IC) ||
+    const bool freeWord = isOneOf<NP, NR>(cur) || isClass(cur, CLASS_IC) ||
                           isClass(cur, CLASS_MM) || isClass(cur, CLASS_MA);
     if (j >= 1 && isClass(p, CLASS_S) &&
         (freeWord || isClass(cur, CLASS_J) || isClass(cur, CLASS_E) ||

@@ -11,23 +11,16 @@
 
 namespace {
 
-// One morpheme record: tag (32 bits), text offset (signed 32 bits), start
-// and end (64 bits each).
-constexpr size_t POS_FIELD = 0;
-constexpr size_t LEXICON_FIELD = 4;
-constexpr size_t START_FIELD = 8;
-constexpr size_t END_FIELD = 16;
-constexpr size_t RECORD_SIZE = 24;
-
-// The level-1 class bits of a tag code.
+// The level-1 class bits of a tag code, and the flag bit that marks the
+// last entry of a dictionary record (ignored when tags are compared).
 constexpr unsigned int CLASS_MASK = 0x0007FFFE;
 constexpr unsigned int CLASS_S = 0x00000010;
 constexpr unsigned int CLASS_E = 0x00000400;
 constexpr unsigned int CLASS_N = 0x00020000;
+constexpr unsigned int LAST_ENTRY_BIT = 0x1;
 
 // A morpheme entry: tag word, length byte, then the units of its text.
 constexpr size_t ENTRY_HEADER = 5;
-constexpr unsigned int LAST_ENTRY_BIT = 0x1;
 
 constexpr unsigned short HANGUL_FIRST = 0xAC00;
 constexpr unsigned short HANGUL_LAST = 0xD7AF;
@@ -36,8 +29,6 @@ constexpr unsigned short HANGUL_LAST = 0xD7AF;
 const unsigned char COPULA_TEXT[] = "\xEC\x9D\xB4";
 
 unsigned int classOf(unsigned int code) { return code & CLASS_MASK; }
-
-size_t recordAt(int i) { return static_cast<size_t>(i) * RECORD_SIZE; }
 
 // Final jamo that an analysis may split off one morpheme and repeat at the
 // head of the next one (ㄹ ㄴ ㅂ ㅁ).
@@ -49,121 +40,159 @@ bool isOpenSyllable(unsigned short c) {
   return c >= HANGUL_FIRST && c <= HANGUL_LAST && (c - HANGUL_FIRST) % 28 == 0;
 }
 
-// Most results hold a handful of morphemes: the first blocks fit ten records
-// and 128 text bytes, and grow when needed. Storage is zero-filled as it
-// grows, so reads past what was written still give zero bytes.
-constexpr size_t MORPHEME_BLOCK = 10 * RECORD_SIZE;
-constexpr size_t TEXT_BLOCK = 128;
+// Little-endian values at unaligned addresses of a record buffer.
+uint32_t load32(const unsigned char* p) {
+  uint32_t v;
+  std::memcpy(&v, p, sizeof v);
+  return v;
+}
+unsigned short unitAt(const unsigned char* units, size_t k) {
+  return static_cast<unsigned short>(units[2 * k] | (units[2 * k + 1] << 8));
+}
 
-// Enough for the UTF-8 form of the longest entry text (127 units, at most
-// three bytes each) and its terminating zero.
-constexpr size_t ENTRY_TEXT_MAX = 127 * 3 + 1;
-
-// The UTF-8 form of the first n units of `units` (up to a zero unit) into
-// `out`, zero-terminated; returns its length without the zero. Surrogates
-// are not paired: each becomes its own three bytes, as uchar_toutf8 does.
-size_t toUtf8(const unsigned short* units, size_t n, unsigned char* out) {
-  unsigned char* p = out;
-  for (size_t i = 0; i < n && units[i] != 0; ++i) {
-    const unsigned short c = units[i];
+// The UTF-8 form of the first n 16-bit units at `units` (up to a zero unit)
+// into `out`, zero-terminated; returns its length without the zero, at most
+// 3n. Surrogates are not paired: each becomes its own three bytes, as
+// uchar_toutf8 does.
+size_t toUtf8(const unsigned char* units, size_t n, char* out) {
+  char* p = out;
+  for (size_t i = 0; i < n; ++i) {
+    const unsigned short c = unitAt(units, i);
+    if (c == 0) break;
     if (c < 0x80) {
-      *p++ = static_cast<unsigned char>(c);
+      *p++ = static_cast<char>(c);
     } else if (c < 0x800) {
-      *p++ = static_cast<unsigned char>(0xC0 | (c >> 6));
-      *p++ = static_cast<unsigned char>(0x80 | (c & 0x3F));
+      *p++ = static_cast<char>(0xC0 | (c >> 6));
+      *p++ = static_cast<char>(0x80 | (c & 0x3F));
     } else {
-      *p++ = static_cast<unsigned char>(0xE0 | (c >> 12));
-      *p++ = static_cast<unsigned char>(0x80 | ((c >> 6) & 0x3F));
-      *p++ = static_cast<unsigned char>(0x80 | (c & 0x3F));
+      *p++ = static_cast<char>(0xE0 | (c >> 12));
+      *p++ = static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+      *p++ = static_cast<char>(0x80 | (c & 0x3F));
     }
   }
   *p = 0;
   return static_cast<size_t>(p - out);
 }
 
+// Moves `data` (`used` elements of `size` bytes, `inlineData` when not yet
+// on the heap) to a heap block of twice `capacity` elements, at least
+// `needed`; false when memory runs out or the count would overflow.
+template <typename T>
+bool enlarge(T*& data, uint32_t& capacity, uint32_t used, size_t needed,
+             const T* inlineData) {
+  size_t fresh = static_cast<size_t>(capacity) * 2;
+  if (fresh < needed) fresh = needed;
+  if (fresh > UINT32_MAX) return false;
+  T* block;
+  if (data == inlineData) {
+    block = static_cast<T*>(std::malloc(fresh * sizeof(T)));
+    if (block != nullptr && used != 0)
+      std::memcpy(static_cast<void*>(block), data, used * sizeof(T));
+  } else {
+    block = static_cast<T*>(std::realloc(data, fresh * sizeof(T)));
+  }
+  if (block == nullptr) return false;
+  data = block;
+  capacity = static_cast<uint32_t>(fresh);
+  return true;
+}
+
 }  // namespace
 
 ResultImpl::ResultImpl()
-    : morphemes_(MORPHEME_BLOCK, MORPHEME_BLOCK),
-      texts_(TEXT_BLOCK, TEXT_BLOCK),
+    : m_(inlineMorphemes_),
+      count_(0),
+      capacity_(INLINE_MORPHEMES),
+      text_(inlineText_),
+      textSize_(0),
+      textCapacity_(INLINE_TEXT),
       score_(0.0f) {}
 
-ResultImpl::~ResultImpl() {}
-
-unsigned long ResultImpl::size() const {
-  return morphemes_.size() / RECORD_SIZE;
+ResultImpl::~ResultImpl() {
+  if (m_ != inlineMorphemes_) std::free(m_);
+  if (text_ != inlineText_) std::free(text_);
 }
 
-const char* ResultImpl::lexicon(int i) const {
-  const int32_t off = morphemes_.read_int32(recordAt(i) + LEXICON_FIELD);
-  const char* text = texts_.read_s(static_cast<size_t>(off));
-  return text != nullptr ? text : "";
-}
+namespace {
+
+// The full tag names of the usual codes, looked up once: one class bit
+// (bits 1-18), any level-2 group bits (19-20) and at most one subclass bit
+// (21-31). Names are asked for every morpheme written out.
+class TagNames {
+ public:
+  TagNames() {
+    for (unsigned cls = 0; cls < CLASSES; ++cls)
+      for (unsigned group = 0; group < GROUPS; ++group)
+        for (unsigned sub = 0; sub < SUBCLASSES; ++sub) {
+          const unsigned int code = (1u << (cls + 1)) | (group << 19) |
+                                    (sub == 0 ? 0u : 1u << (sub + 20));
+          names_[index(cls, group, sub)] = getLevel3PosTag(pos_t(code));
+        }
+  }
+
+  // The same as getLevel3PosTag(code).
+  const char* name(unsigned int code) const {
+    const unsigned int cls = code & CLASS_MASK;
+    const unsigned int sub = code >> 21;
+    if (cls == 0 || (cls & (cls - 1)) != 0 || (sub & (sub - 1)) != 0)
+      return getLevel3PosTag(pos_t(code));
+    const unsigned clsIndex = static_cast<unsigned>(__builtin_ctz(cls)) - 1;
+    const unsigned subIndex =
+        sub == 0 ? 0 : static_cast<unsigned>(__builtin_ctz(sub)) + 1;
+    return names_[index(clsIndex, (code >> 19) & 0x3, subIndex)];
+  }
+
+ private:
+  static constexpr unsigned CLASSES = 18;
+  static constexpr unsigned GROUPS = 4;
+  static constexpr unsigned SUBCLASSES = 12;  // none, then bits 21-31
+  static unsigned index(unsigned cls, unsigned group, unsigned sub) {
+    return (cls * GROUPS + group) * SUBCLASSES + sub;
+  }
+  const char* names_[CLASSES * GROUPS * SUBCLASSES];
+};
+
+}  // namespace
 
 const char* ResultImpl::posTag(int i) const {
-  const char* name = getLevel3PosTag(pos(i));
+  static const TagNames names;
+  const char* name = names.name(has(i) ? m_[i].tag : 0u);
   return name != nullptr ? name : "";
 }
 
-pos_t ResultImpl::pos(int i) const {
-  return pos_t(morphemes_.read_uint32(recordAt(i) + POS_FIELD));
+bool ResultImpl::growMorphemes() {
+  return enlarge(m_, capacity_, count_, static_cast<size_t>(count_) + 1,
+                 inlineMorphemes_);
 }
 
-unsigned long ResultImpl::startOffset(int i) const {
-  return morphemes_.read_uint64(recordAt(i) + START_FIELD);
+bool ResultImpl::growText(size_t n) {
+  return enlarge(text_, textCapacity_, textSize_,
+                 static_cast<size_t>(textSize_) + n, inlineText_);
 }
 
-unsigned long ResultImpl::endOffset(int i) const {
-  return morphemes_.read_uint64(recordAt(i) + END_FIELD);
-}
-
-unsigned long ResultImpl::length(int i) const {
-  return endOffset(i) - startOffset(i);
-}
-
-float ResultImpl::score() const { return score_; }
-
-void ResultImpl::startOffset(int i, unsigned long value) {
-  morphemes_.write_uint64(recordAt(i) + START_FIELD, value);
-}
-
-void ResultImpl::endOffset(int i, unsigned long value) {
-  morphemes_.write_uint64(recordAt(i) + END_FIELD, value);
-}
-
-void ResultImpl::startOffsetIncr(int i, unsigned long delta) {
-  startOffset(i, startOffset(i) + delta);
-}
-
-void ResultImpl::endOffsetIncr(int i, unsigned long delta) {
-  endOffset(i, endOffset(i) + delta);
+void ResultImpl::appendRecord(unsigned int tag, uint32_t textOff,
+                              unsigned long start, unsigned long end) {
+  if (!roomForMorpheme()) return;
+  m_[count_++] = Morpheme{tag, textOff, start, end};
 }
 
 void ResultImpl::append(const unsigned char* text, pos_t pos,
                         unsigned long start, unsigned long end) {
-  const size_t off = texts_.size();
-  texts_.append_sn(text != nullptr ? reinterpret_cast<const char*>(text) : "");
+  const char* s = text != nullptr ? reinterpret_cast<const char*>(text) : "";
+  const size_t n = std::strlen(s) + 1;
+  if (!roomForText(n) || !roomForMorpheme()) return;
+  const uint32_t off = textSize_;
+  std::memcpy(text_ + off, s, n);
+  textSize_ += static_cast<uint32_t>(n);
   appendRecord(static_cast<unsigned int>(pos), off, start, end);
-}
-
-void ResultImpl::appendRecord(unsigned int tag, size_t textOff, uint64_t start,
-                              uint64_t end) {
-  unsigned char record[RECORD_SIZE];
-  membuf::write_uint32(record + POS_FIELD, tag);
-  membuf::write_int32(record + LEXICON_FIELD, static_cast<int32_t>(textOff));
-  membuf::write_uint64(record + START_FIELD, start);
-  membuf::write_uint64(record + END_FIELD, end);
-  morphemes_.append(record, RECORD_SIZE);
 }
 
 void ResultImpl::set(const Knowledge* /*knowledge*/,
                      OpStack<InterResult*>& path) {
   // Carried from node to node: the tag and the last text unit of the
   // previous morpheme entry that was not a placeholder.
-  pos_t previousTag(NA);
+  unsigned int previousTag = NA;
   unsigned short previousLast = 0;
-  unsigned short units[127];
-  unsigned char text[ENTRY_TEXT_MAX];
 
   path.rewind();
   while (path.hasNext()) {
@@ -171,7 +200,8 @@ void ResultImpl::set(const Knowledge* /*knowledge*/,
     if (node == nullptr || node->rdata() == nullptr || node->rindex() < 0)
       continue;
     const membuf* records = node->rdata();
-    const size_t capacity = records->capacity();
+    const unsigned char* data = records->buf();
+    const size_t capacity = data != nullptr ? records->capacity() : 0;
     const size_t nodeEnd = node->offset() + node->length();
 
     int32_t s = static_cast<int32_t>(node->offset());
@@ -185,27 +215,32 @@ void ResultImpl::set(const Knowledge* /*knowledge*/,
     for (bool last = false; !last; ++entries) {
       if (entries == RECORD_MAX_ENTRIES) break;
       if (off > capacity || capacity - off < ENTRY_HEADER) break;
-      const unsigned int tag = records->read_uint32(off);
-      const unsigned char lengthByte = records->read_uint8(off + 4);
+      const unsigned int tag = load32(data + off);
+      const unsigned char lengthByte = data[off + 4];
       const size_t n = lengthByte >> 1;
       const bool surface = (lengthByte & 1) != 0;
       if ((capacity - off - ENTRY_HEADER) / 2 < n) break;
-      records->read(off + ENTRY_HEADER, units, n * 2);
+      const unsigned char* units = data + off + ENTRY_HEADER;
       off += ENTRY_HEADER + n * 2;
       last = (tag & LAST_ENTRY_BIT) != 0;
 
-      // The text goes to the pool even for an entry that emits nothing.
-      const size_t textOff = texts_.size();
-      const size_t textLength = toUtf8(units, n, text);
-      texts_.append(text, textLength + 1);
+      // A placeholder entry emits nothing.
+      if ((tag & ~LAST_ENTRY_BIT) == POS_ZERO) continue;
 
-      if (pos_t(tag) == POS_ZERO) continue;
+      // The text goes to the pool now: the copula, when restored below,
+      // takes the next place.
+      if (!roomForText(n * 3 + 1)) return;
+      const uint32_t textOff = textSize_;
+      textSize_ += static_cast<uint32_t>(toUtf8(units, n, text_ + textOff) + 1);
+
+      const unsigned short first = n > 0 ? unitAt(units, 0) : 0;
+      const unsigned short lastUnit = n > 0 ? unitAt(units, n - 1) : 0;
 
       // A split-off final jamo repeated by the next morpheme: the earlier
       // record gives way to this one.
-      if (n > 0 && isMergeableJamo(previousLast) && units[0] == previousLast &&
-          morphemes_.size() >= RECORD_SIZE)
-        morphemes_.seek_current(-static_cast<long>(RECORD_SIZE));
+      if (n > 0 && isMergeableJamo(previousLast) && first == previousLast &&
+          count_ >= 1)
+        --count_;
 
       int64_t e;
       if (surface) {
@@ -239,9 +274,9 @@ void ResultImpl::set(const Knowledge* /*knowledge*/,
                          static_cast<int64_t>(node->length()))
         s = static_cast<int32_t>(runEnd);
 
-      previousTag = pos_t(tag);
+      previousTag = tag;
       // An entry without units leaves the previous last unit as it was.
-      if (n > 0) previousLast = units[n - 1];
+      if (n > 0) previousLast = lastUnit;
     }
   }
 }

@@ -1,13 +1,17 @@
 // ResultImpl: one analysis of a word, a sequence of morphemes.
 //
-// Morphemes are fixed-size records in one buffer (tag, text offset, start,
-// end) and their texts zero-terminated UTF-8 strings in a second buffer, so
-// a result holds two heap blocks whatever its length. Offsets count 16-bit
-// units of the analysed word (of the sentence once the tagger has shifted
-// them). The index of every accessor and setter must be below size(); it is
-// not checked.
+// Morphemes are fixed-size records (tag, text offset, start, end) in one
+// array and their texts zero-terminated UTF-8 strings in a text pool. Both
+// start inside the object, sized for the usual short analysis, and move to
+// the heap only when a result outgrows them: most results are made for one
+// lattice path and dropped soon after, so a result costs one allocation.
+// Offsets count 16-bit units of the analysed word (of the sentence once the
+// tagger has shifted them). An accessor given an index that is not below
+// size() reads 0 (and "" for a text); a setter given one does nothing.
 #ifndef TALMORO_RESULT_RESULT_IMPL_H_
 #define TALMORO_RESULT_RESULT_IMPL_H_
+
+#include <cstdint>
 
 #include "api/talmoro.h"
 #include "base/membuf.h"
@@ -16,34 +20,64 @@
 
 class InterResult;
 
-class ResultImpl : public Result {
+class ResultImpl final : public Result {
  public:
+  // One morpheme as stored: the tag as given (flag bit included), where its
+  // text begins in the text pool, and its offsets.
+  struct Morpheme {
+    unsigned int tag;
+    uint32_t text;
+    unsigned long start;
+    unsigned long end;
+  };
+
   ResultImpl();
 
-  unsigned long size() const override;
-  const char* lexicon(int i) const override;
+  unsigned long size() const override { return count_; }
+  const char* lexicon(int i) const override {
+    return has(i) ? text_ + m_[i].text : "";
+  }
   // The tag's full name; "" for a code that has none (never null).
   const char* posTag(int i) const override;
-  pos_t pos(int i) const override;
-  unsigned long startOffset(int i) const override;
-  unsigned long endOffset(int i) const override;
-  unsigned long length(int i) const override;
-  float score() const override;
+  pos_t pos(int i) const override { return pos_t(has(i) ? m_[i].tag : 0u); }
+  unsigned long startOffset(int i) const override {
+    return has(i) ? m_[i].start : 0;
+  }
+  unsigned long endOffset(int i) const override {
+    return has(i) ? m_[i].end : 0;
+  }
+  unsigned long length(int i) const override {
+    return has(i) ? m_[i].end - m_[i].start : 0;
+  }
+  float score() const override { return score_; }
+
+  // All size() morpheme records at once, for code that reads every
+  // morpheme of many results; valid until the result next changes.
+  const Morpheme* morphemes() const { return m_; }
 
   virtual ~ResultImpl();
   ResultImpl(const ResultImpl&) = delete;
   ResultImpl& operator=(const ResultImpl&) = delete;
 
   // Overwrite or shift a morpheme's offsets.
-  void startOffset(int i, unsigned long value);
-  void endOffset(int i, unsigned long value);
-  void startOffsetIncr(int i, unsigned long delta);
-  void endOffsetIncr(int i, unsigned long delta);
+  void startOffset(int i, unsigned long value) {
+    if (has(i)) m_[i].start = value;
+  }
+  void endOffset(int i, unsigned long value) {
+    if (has(i)) m_[i].end = value;
+  }
+  void startOffsetIncr(int i, unsigned long delta) {
+    if (has(i)) m_[i].start += delta;
+  }
+  void endOffsetIncr(int i, unsigned long delta) {
+    if (has(i)) m_[i].end += delta;
+  }
 
   // Sets the score (scoring() computes it).
   void score(float value) { score_ = value; }
   // Adds a morpheme: the zero-terminated UTF-8 text (null: empty), its tag
-  // as given (flag bit included) and its offsets.
+  // as given (flag bit included) and its offsets. Nothing is added when
+  // memory runs out.
   void append(const unsigned char* text, pos_t pos, unsigned long start,
               unsigned long end);
 
@@ -61,13 +95,34 @@ class ResultImpl : public Result {
   void scoring(unsigned long results, unsigned long longestNoun);
 
  private:
-  // One morpheme record at the end of the record buffer.
-  void appendRecord(unsigned int tag, size_t textOff, uint64_t start,
-                    uint64_t end);
+  // Room in the object for a typical analysis.
+  static constexpr uint32_t INLINE_MORPHEMES = 8;
+  static constexpr uint32_t INLINE_TEXT = 64;
 
-  membuf morphemes_;
-  membuf texts_;
+  bool has(int i) const {
+    return i >= 0 && static_cast<unsigned long>(i) < count_;
+  }
+  // Makes room for one more record / for n more text bytes; false when
+  // memory runs out.
+  bool roomForMorpheme() { return count_ < capacity_ || growMorphemes(); }
+  bool roomForText(size_t n) {
+    return n <= textCapacity_ - textSize_ || growText(n);
+  }
+  bool growMorphemes();
+  bool growText(size_t n);
+  // One record after the last, its text already in the pool at textOff.
+  void appendRecord(unsigned int tag, uint32_t textOff, unsigned long start,
+                    unsigned long end);
+
+  Morpheme* m_;
+  uint32_t count_;
+  uint32_t capacity_;
+  char* text_;
+  uint32_t textSize_;
+  uint32_t textCapacity_;
   float score_;
+  Morpheme inlineMorphemes_[INLINE_MORPHEMES];
+  char inlineText_[INLINE_TEXT];
 };
 
 #endif  // TALMORO_RESULT_RESULT_IMPL_H_

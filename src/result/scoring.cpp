@@ -41,17 +41,22 @@ constexpr float SINGLE_MORPHEME_BONUS = 15.0f;
 // "서", the particle that is more often a verb ending in disguise.
 const char SEO[] = "\xEC\x84\x9C";
 
-bool inClass(pos_t tag, unsigned int cls) {
-  return (static_cast<unsigned int>(tag) & CLASS_MASK) == cls;
+// Tags are compared without the flag bit, as pos_t compares them.
+constexpr unsigned int FLAG_BIT = 0x1;
+
+bool inClass(unsigned int tag, unsigned int cls) {
+  return (tag & CLASS_MASK) == cls;
 }
 
-bool isUnitNoun(pos_t tag) {
-  const unsigned int sub = static_cast<unsigned int>(tag) & SUBCLASS_MASK;
+bool isUnitNoun(unsigned int tag) {
+  const unsigned int sub = tag & SUBCLASS_MASK;
   return inClass(tag, CLASS_N) &&
          (sub == (NNU & SUBCLASS_MASK) || sub == (NFU & SUBCLASS_MASK));
 }
 
-bool isCountedNoun(pos_t tag) { return inClass(tag, CLASS_N) && tag != NNB; }
+bool isCountedNoun(unsigned int tag) {
+  return inClass(tag, CLASS_N) && tag != NNB;
+}
 
 }  // namespace
 
@@ -75,9 +80,9 @@ void ResultImpl::scoring(unsigned long /*results*/, unsigned long longestNoun) {
 
   for (unsigned long k = 0; k < n; ++k) {
     const int i = static_cast<int>(k);
-    const pos_t t = pos(i);
-    const pos_t p = k > 0 ? pos(i - 1) : pos_t(0);
-    const float len = static_cast<float>(length(i));
+    const unsigned int t = m_[k].tag & ~FLAG_BIT;
+    const unsigned int p = k > 0 ? m_[k - 1].tag & ~FLAG_BIT : 0u;
+    const float len = static_cast<float>(m_[k].end - m_[k].start);
 
     if (isCountedNoun(t)) {
       // With no noun length at all the share is taken as nothing.
@@ -132,12 +137,11 @@ void CandidateImpl::scoring() {
   for (ResultList::Node* node = results_.head(); node != nullptr;
        node = node->next) {
     const ResultImpl* result = node->element;
+    const ResultImpl::Morpheme* m = result->morphemes();
     const unsigned long morphemes = result->size();
     for (unsigned long k = 0; k < morphemes; ++k) {
-      const int i = static_cast<int>(k);
-      if ((static_cast<unsigned int>(result->pos(i)) & CLASS_MASK) == CLASS_N &&
-          result->length(i) > longestNoun)
-        longestNoun = result->length(i);
+      const unsigned long len = m[k].end - m[k].start;
+      if (inClass(m[k].tag, CLASS_N) && len > longestNoun) longestNoun = len;
     }
   }
   for (ResultList::Node* node = results_.head(); node != nullptr;
