@@ -529,6 +529,35 @@ TEST(AnalyzerLattice, StrictModeSkipsTheRelaxedPass) {
   Analyzer::destroyObject(full);
 }
 
+// Successor lists are built per pass: a second pass over the same lattice
+// must not read the lists of the first, in either order of the passes.
+TEST(AnalyzerLattice, SecondPassOverOneLatticeLinksAfresh) {
+  std::unique_ptr<KnowledgeImpl> dic = compileDictionary(kLexicon);
+  AnalyzerImpl a(dic.get());
+  const std::string word = "책먹다";
+  const std::vector<std::string> relaxedAlone = latticePass(a, word, 6);
+  ASSERT_FALSE(relaxedAlone.empty());
+
+  Units text = units(word);
+  const unsigned long n = text.size() - 1;
+  unsigned short* norm = a.normalize(text.data(), n);
+  a.clear();
+  a.searchTrie(norm, n);
+  a.searchSymbol(norm, n);
+  a.sortStack();
+  CandidateImpl strict;
+  a.analysis(3, text.data(), n, &strict);
+  EXPECT_EQ(0u, strict.size());
+  CandidateImpl relaxed;
+  a.analysis(6, text.data(), n, &relaxed);
+  EXPECT_EQ(relaxedAlone, describeAll(&relaxed));
+  CandidateImpl strictAgain;
+  a.analysis(3, text.data(), n, &strictAgain);
+  EXPECT_EQ(0u, strictAgain.size());
+  a.clear();
+  delete[] norm;
+}
+
 // Where the revisions part: when pruning removes every analysis the lattice
 // gave, the engine's own driver guesses unknown nouns and analyses again;
 // the other revisions (macOS, reduced) go on to decomposition with nothing

@@ -3,6 +3,7 @@
 // nodes that covers the word under the connection rules.
 #include <algorithm>
 #include <cstdint>
+#include <vector>
 
 #include "analyzer/analyzer_impl.h"
 #include "knowledge/knowledge_impl.h"
@@ -67,35 +68,70 @@ InterResult* nodeAt(const void* element) {
   return *static_cast<InterResult* const*>(element);
 }
 
-typedef int (*ElementCompare)(const void*, const void*);
+// The three orders of a position list, each a pair of integers compared in
+// turn, the smaller first: InterResult::compare (longer node first, then
+// posorder), compare_for_sn and compare_for_nr (their rank first, then the
+// longer node). A node's key is computed once per sort instead of once per
+// comparison.
+enum class ListOrder { GENERAL, AFTER_NUMBER, AFTER_NUMERAL };
 
-// Lists up to this length are sorted by insertion, which allocates nothing;
-// longer ones by the library's stable sort.
+struct SortEntry {
+  uint64_t major;
+  uint64_t minor;
+  InterResult* node;
+};
+
+// Ranks are small positive numbers; ~length puts the longer node first.
+SortEntry sortEntry(InterResult* node, ListOrder order) {
+  const uint64_t longerFirst = ~static_cast<uint64_t>(node->length());
+  switch (order) {
+    case ListOrder::AFTER_NUMBER:
+      return {static_cast<uint64_t>(node->posorder_for_sn()), longerFirst,
+              node};
+    case ListOrder::AFTER_NUMERAL:
+      return {static_cast<uint64_t>(node->posorder_for_nr()), longerFirst,
+              node};
+    case ListOrder::GENERAL:
+    default:
+      return {longerFirst, static_cast<uint64_t>(node->posorder()), node};
+  }
+}
+
+bool sortsBefore(const SortEntry& a, const SortEntry& b) {
+  if (a.major != b.major) return a.major < b.major;
+  return a.minor < b.minor;
+}
+
+// Lists up to this length are sorted by insertion on the stack, which
+// allocates nothing; longer ones by the library's stable sort.
 constexpr uint64_t INSERTION_SORT_MAX = 64;
 
 // Equal elements keep the order in which they were pushed: the order of a
 // list is the order in which chains are tried and results are produced.
-// Both sorts are stable over the same three-way comparison, so they give
-// the same order.
-void sortList(OpStack<InterResult*>& list, ElementCompare compare) {
+// Both sorts are stable over the same order, so they give the same result.
+void sortList(OpStack<InterResult*>& list, ListOrder order) {
   const uint64_t count = list.size();
   if (count < 2) return;
   InterResult** first = list.data();
   if (count > INSERTION_SORT_MAX) {
-    std::stable_sort(first, first + count,
-                     [compare](InterResult* const& a, InterResult* const& b) {
-                       return compare(&a, &b) < 0;
-                     });
+    std::vector<SortEntry> entries;
+    entries.reserve(count);
+    for (uint64_t i = 0; i < count; ++i)
+      entries.push_back(sortEntry(first[i], order));
+    std::stable_sort(entries.begin(), entries.end(), sortsBefore);
+    for (uint64_t i = 0; i < count; ++i) first[i] = entries[i].node;
     return;
   }
-  for (uint64_t i = 1; i < count; ++i) {
-    InterResult* node = first[i];
+  SortEntry entries[INSERTION_SORT_MAX];
+  for (uint64_t i = 0; i < count; ++i) {
+    const SortEntry entry = sortEntry(first[i], order);
     uint64_t j = i;
     // Only a strictly smaller node moves before another.
-    for (; j > 0 && compare(&node, &first[j - 1]) < 0; --j)
-      first[j] = first[j - 1];
-    first[j] = node;
+    for (; j > 0 && sortsBefore(entry, entries[j - 1]); --j)
+      entries[j] = entries[j - 1];
+    entries[j] = entry;
   }
+  for (uint64_t i = 0; i < count; ++i) first[i] = entries[i].node;
 }
 
 }  // namespace
@@ -263,16 +299,16 @@ void AnalyzerImpl::sortStack() {
     InterResult* node = findExistsPOSWithoutLength(i, CLS_SN, SUB_ANY);
     if (node != nullptr && i + node->length() <= ANALYZER_MAX_UNITS) {
       OpStack<InterResult*>& next = positions_[i + node->length()];
-      if (!next.sorted()) sortList(next, stack_compare_for_sn);
+      if (!next.sorted()) sortList(next, ListOrder::AFTER_NUMBER);
       next.sorted(true);
     }
     node = findExistsPOSWithoutLength(i, CLS_N, SUB_NR);
     if (node != nullptr && i + node->length() <= ANALYZER_MAX_UNITS) {
       OpStack<InterResult*>& next = positions_[i + node->length()];
-      if (!next.sorted()) sortList(next, stack_compare_for_nr);
+      if (!next.sorted()) sortList(next, ListOrder::AFTER_NUMERAL);
       next.sorted(true);
     }
-    if (!list.sorted()) sortList(list, stack_compare);
+    if (!list.sorted()) sortList(list, ListOrder::GENERAL);
     list.sorted(true);
     list.rewind();
   }
@@ -296,9 +332,17 @@ InterResult* AnalyzerImpl::findExistsPOS(unsigned long position,
 InterResult* AnalyzerImpl::findExistsPOSWithoutLength(unsigned long position,
                                                       unsigned int c1,
                                                       unsigned int s1) {
-  const unsigned int classes[] = {c1, 0};
-  const unsigned int subclasses[] = {s1, 0};
-  return findWithoutLength(position, classes, subclasses);
+  // The one-pair form of findWithoutLength, which sortStack asks for every
+  // list: the same walk with the one-pair test.
+  if (position >= ANALYZER_POSITIONS) return nullptr;
+  OpStack<InterResult*>& list = positions_[position];
+  list.rewind();
+  while (list.hasNext()) {
+    InterResult* node = list.next();
+    if (node != nullptr && node->hasPOS(c1, s1) && !node->nounirregular())
+      return node;
+  }
+  return nullptr;
 }
 
 InterResult* AnalyzerImpl::findExistsPOSWithoutLength(
@@ -346,33 +390,39 @@ void AnalyzerImpl::analysis(unsigned int mode, const unsigned short* text,
     while (textLength < n && text[textLength] != 0) ++textLength;
   }
 
-  // Linking: every node gets the nodes that may follow it, and a null entry
-  // when the word may end after it.
+  // Linking: a node gets the nodes that may follow it, and a null entry when
+  // the word may end after it. The connection rules are pure, so a list is
+  // built only when the enumeration first reaches its node: nodes that no
+  // chain reaches are never linked, and the lists read are the same.
+  unsigned long minLength[ANALYZER_POSITIONS];
   for (unsigned long i = 0; i < n; ++i) {
-    const unsigned long minLength =
-        i < textLength && startsWithHangulRun(text + i, LONG_RUN)
-            ? MIN_LONG_NODE
-            : 0;
+    minLength[i] = i < textLength && startsWithHangulRun(text + i, LONG_RUN)
+                       ? MIN_LONG_NODE
+                       : 0;
     OpStack<InterResult*>& list = positions_[i];
-    for (uint64_t k = 0; k < list.size(); ++k) {
-      InterResult* node = list.at(k);
-      OpStack<InterResult*>& successors = node->child();
-      successors.empty();
-      const unsigned long length = node->length();
-      // A node of no length would follow itself.
-      if (length == 0 || length < minLength || length > n - i) continue;
-      const unsigned long end = i + length;
-      if (end != n) {
-        OpStack<InterResult*>& next = positions_[end];
-        for (uint64_t m = 0; m < next.size(); ++m) {
-          InterResult* follower = next.at(m);
-          if (follower->isPossible(node, mode)) successors.push(follower);
-        }
-      } else if (node->isPossibleEnd(mode)) {
-        successors.push(nullptr);
-      }
-    }
+    for (uint64_t k = 0; k < list.size(); ++k) list.at(k)->linked(false);
   }
+  auto link = [&](InterResult* node) {
+    if (node->linked()) return;
+    node->linked(true);
+    OpStack<InterResult*>& successors = node->child();
+    successors.empty();
+    const unsigned long i = node->offset();
+    const unsigned long length = node->length();
+    // A node of no length would follow itself.
+    if (i >= n || length == 0 || length < minLength[i] || length > n - i)
+      return;
+    const unsigned long end = i + length;
+    if (end != n) {
+      OpStack<InterResult*>& next = positions_[end];
+      for (uint64_t m = 0; m < next.size(); ++m) {
+        InterResult* follower = next.at(m);
+        if (follower->isPossible(node, mode)) successors.push(follower);
+      }
+    } else if (node->isPossibleEnd(mode)) {
+      successors.push(nullptr);
+    }
+  };
 
   // Enumeration, depth first, from every node that may begin the word.
   uint32_t marks[ANALYZER_POSITIONS] = {};
@@ -380,7 +430,11 @@ void AnalyzerImpl::analysis(unsigned int mode, const unsigned short* text,
   OpStack<InterResult*>& starts = positions_[0];
   for (uint64_t k = 0; k < starts.size(); ++k) {
     InterResult* start = starts.at(k);
-    if (start->child().size() == 0 || !start->isPossibleBegin(mode)) continue;
+    // Nodes of the first list are only ever starts: one that may not begin
+    // the word needs no successors.
+    if (!start->isPossibleBegin(mode)) continue;
+    link(start);
+    if (start->child().size() == 0) continue;
     path.empty();
     start->child().rewind();
     path.push(start);
@@ -429,6 +483,7 @@ void AnalyzerImpl::analysis(unsigned int mode, const unsigned short* text,
         continue;
       }
 
+      link(next);
       next->child().rewind();
       if (next->child().size() != 0)
         path.push(next);

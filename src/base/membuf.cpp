@@ -58,12 +58,6 @@ bool room(unsigned char*& data, size_t& capacity, size_t block, size_t size,
   return ensure(data, capacity, block, size + n);
 }
 
-// True when `width` bytes at off lie inside the storage.
-bool fits(const unsigned char* data, size_t capacity, size_t off,
-          size_t width) {
-  return data != nullptr && capacity >= width && off <= capacity - width;
-}
-
 }  // namespace
 
 membuf::membuf(size_t initial, size_t block)
@@ -112,22 +106,13 @@ size_t membuf::reserve(size_t off, size_t n) {
   return at;
 }
 
-size_t membuf::append(const void* p, size_t n) {
+size_t membuf::append_growing(const void* p, size_t n) {
   if (!room(data_, capacity_, block_, size_, n)) return npos;
   size_t at = size_;
   if (n != 0) std::memcpy(data_ + at, p, n);
   size_ += n;
   return at;
 }
-
-size_t membuf::append_uint64(uint64_t v) { return append(&v, sizeof v); }
-size_t membuf::append_int64(int64_t v) { return append(&v, sizeof v); }
-size_t membuf::append_uint32(uint32_t v) { return append(&v, sizeof v); }
-size_t membuf::append_int32(int32_t v) { return append(&v, sizeof v); }
-size_t membuf::append_uint16(uint16_t v) { return append(&v, sizeof v); }
-size_t membuf::append_int16(int16_t v) { return append(&v, sizeof v); }
-size_t membuf::append_uint8(uint8_t v) { return append(&v, sizeof v); }
-size_t membuf::append_int8(int8_t v) { return append(&v, sizeof v); }
 
 size_t membuf::append_sn(const char* s) {
   if (s == nullptr) s = "";
@@ -190,31 +175,6 @@ const unsigned char* membuf::read(size_t off) const {
 const char* membuf::read_s(size_t off) const {
   if (data_ == nullptr || off >= capacity_) return nullptr;
   return reinterpret_cast<const char*>(data_ + off);
-}
-
-uint64_t membuf::read_uint64(size_t off) const {
-  return fits(data_, capacity_, off, 8) ? load<uint64_t>(data_ + off) : 0;
-}
-int64_t membuf::read_int64(size_t off) const {
-  return fits(data_, capacity_, off, 8) ? load<int64_t>(data_ + off) : 0;
-}
-uint32_t membuf::read_uint32(size_t off) const {
-  return fits(data_, capacity_, off, 4) ? load<uint32_t>(data_ + off) : 0;
-}
-int32_t membuf::read_int32(size_t off) const {
-  return fits(data_, capacity_, off, 4) ? load<int32_t>(data_ + off) : 0;
-}
-uint16_t membuf::read_uint16(size_t off) const {
-  return fits(data_, capacity_, off, 2) ? load<uint16_t>(data_ + off) : 0;
-}
-int16_t membuf::read_int16(size_t off) const {
-  return fits(data_, capacity_, off, 2) ? load<int16_t>(data_ + off) : 0;
-}
-uint8_t membuf::read_uint8(size_t off) const {
-  return fits(data_, capacity_, off, 1) ? data_[off] : 0;
-}
-int8_t membuf::read_int8(size_t off) const {
-  return fits(data_, capacity_, off, 1) ? load<int8_t>(data_ + off) : 0;
 }
 
 void membuf::read(size_t off, void* dst, size_t n) const {

@@ -12,6 +12,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <cstring>
 
 class membuf {
  public:
@@ -42,15 +43,24 @@ class membuf {
   // Grows so that off + n bytes fit; size unchanged. Returns off.
   size_t reserve(size_t off, size_t n);
 
-  size_t append(const void* p, size_t n);
-  size_t append_uint64(uint64_t v);
-  size_t append_int64(int64_t v);
-  size_t append_uint32(uint32_t v);
-  size_t append_int32(int32_t v);
-  size_t append_uint16(uint16_t v);
-  size_t append_int16(int16_t v);
-  size_t append_uint8(uint8_t v);
-  size_t append_int8(int8_t v);
+  // Appends are on every path that builds records and results: the case in
+  // which the bytes fit without growing is handled here, growth out of line.
+  size_t append(const void* p, size_t n) {
+    if (data_ == nullptr || size_ >= capacity_ || n >= capacity_ - size_)
+      return append_growing(p, n);
+    const size_t at = size_;
+    if (n != 0) std::memcpy(data_ + at, p, n);
+    size_ += n;
+    return at;
+  }
+  size_t append_uint64(uint64_t v) { return append(&v, sizeof v); }
+  size_t append_int64(int64_t v) { return append(&v, sizeof v); }
+  size_t append_uint32(uint32_t v) { return append(&v, sizeof v); }
+  size_t append_int32(int32_t v) { return append(&v, sizeof v); }
+  size_t append_uint16(uint16_t v) { return append(&v, sizeof v); }
+  size_t append_int16(int16_t v) { return append(&v, sizeof v); }
+  size_t append_uint8(uint8_t v) { return append(&v, sizeof v); }
+  size_t append_int8(int8_t v) { return append(&v, sizeof v); }
   // With the terminating zero byte.
   size_t append_sn(const char* s);
   // The characters only.
@@ -73,15 +83,16 @@ class membuf {
   const unsigned char* read(size_t off) const;
   // Null when off is not below capacity.
   const char* read_s(size_t off) const;
-  // 0 when off + width exceeds capacity.
-  uint64_t read_uint64(size_t off) const;
-  int64_t read_int64(size_t off) const;
-  uint32_t read_uint32(size_t off) const;
-  int32_t read_int32(size_t off) const;
-  uint16_t read_uint16(size_t off) const;
-  int16_t read_int16(size_t off) const;
-  uint8_t read_uint8(size_t off) const;
-  int8_t read_int8(size_t off) const;
+  // 0 when off + width exceeds capacity. Inline: records and results are
+  // read through these on every step of the analysis.
+  uint64_t read_uint64(size_t off) const { return load_at<uint64_t>(off); }
+  int64_t read_int64(size_t off) const { return load_at<int64_t>(off); }
+  uint32_t read_uint32(size_t off) const { return load_at<uint32_t>(off); }
+  int32_t read_int32(size_t off) const { return load_at<int32_t>(off); }
+  uint16_t read_uint16(size_t off) const { return load_at<uint16_t>(off); }
+  int16_t read_int16(size_t off) const { return load_at<int16_t>(off); }
+  uint8_t read_uint8(size_t off) const { return load_at<uint8_t>(off); }
+  int8_t read_int8(size_t off) const { return load_at<int8_t>(off); }
   // Copies n bytes at off into dst; zeros where they lie beyond capacity.
   void read(size_t off, void* dst, size_t n) const;
 
@@ -109,6 +120,19 @@ class membuf {
   static size_t write_s(void* dst, const char* s);
 
  private:
+  // The value of type V at off, or 0 when it does not lie inside the storage.
+  template <typename V>
+  V load_at(size_t off) const {
+    if (data_ == nullptr || capacity_ < sizeof(V) ||
+        off > capacity_ - sizeof(V))
+      return 0;
+    V v;
+    std::memcpy(&v, data_ + off, sizeof(V));
+    return v;
+  }
+  // append when the bytes do not fit in the storage as it is.
+  size_t append_growing(const void* p, size_t n);
+
   size_t size_;
   size_t capacity_;
   size_t block_;

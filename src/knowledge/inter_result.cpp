@@ -65,6 +65,7 @@ InterResult::InterResult()
       length_(0),
       complex_(false),
       nounirregular_(false),
+      linked_(false),
       attrflag_(0),
       attr_(0),
       posvalue_(POS_ZERO),
@@ -159,13 +160,6 @@ bool InterResult::hasPOS(const unsigned int* classes,
   if (classes == nullptr || subclasses == nullptr) return false;
   return anyPair(posvalue_, classes, subclasses) ||
          anyPair(lastpos_, classes, subclasses);
-}
-
-// The one-pair test the lattice search asks most often; a class of 0 ends
-// the pair list at once, as in the list form.
-bool InterResult::hasPOS(unsigned int c1, unsigned int s1) const {
-  if (c1 == 0) return false;
-  return matches(posvalue_, c1, s1) || matches(lastpos_, c1, s1);
 }
 
 bool InterResult::hasPOS(unsigned int c1, unsigned int s1, unsigned int c2,

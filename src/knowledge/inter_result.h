@@ -54,6 +54,10 @@ class InterResult {
   const unsigned short* lexicon() const;
   OpStack<InterResult*>& child() { return child_; }
   const OpStack<InterResult*>& child() const { return child_; }
+  // Whether the successor list was built in the current pass of the
+  // lattice search; the search builds it when it first reaches the node.
+  void linked(bool value) { linked_ = value; }
+  bool linked() const { return linked_; }
   const char* result() const { return "(DEBUG mode only)"; }
 
   // Boundary characters: first and last unit of the first morpheme's text,
@@ -68,7 +72,12 @@ class InterResult {
   // pairs: class is a level-1 field value, subclass a mask over the level-3
   // field (0: any). `classes` ends with 0.
   bool hasPOS(const unsigned int* classes, const unsigned int* subclasses) const;
-  bool hasPOS(unsigned int c1, unsigned int s1) const;
+  // The one-pair test the lattice search asks most often; a class of 0 ends
+  // the pair list at once, as in the list form.
+  bool hasPOS(unsigned int c1, unsigned int s1) const {
+    if (c1 == 0) return false;
+    return codeHas(posvalue_, c1, s1) || codeHas(lastpos_, c1, s1);
+  }
   bool hasPOS(unsigned int c1, unsigned int s1, unsigned int c2,
               unsigned int s2) const;
   bool hasPOS(unsigned int c1, unsigned int s1, unsigned int c2,
@@ -101,10 +110,17 @@ class InterResult {
   bool isPossible(const InterResult* prev, unsigned int mode) const;
 
  private:
+  // Whether a tag code carries the (class, subclass) pair of hasPOS.
+  static bool codeHas(unsigned int code, unsigned int cls, unsigned int sub) {
+    if (((code >> 1) & 0x3FFFFu) != cls) return false;
+    return sub == 0 || ((code >> 21) & sub) != 0;
+  }
+
   size_t offset_;
   size_t length_;
   bool complex_;
   bool nounirregular_;
+  bool linked_;
   unsigned char attrflag_;
   unsigned int attr_;
   // Raw tag codes (flag bit included), read by the connection rules on
