@@ -42,18 +42,6 @@ double ln(float r) {
 // keys as an empty unit.
 const ModelUnit EMPTY_UNIT = {"", ""};
 
-ModelUnit firstUnit(const ResultImpl* r) {
-  if (r->size() == 0) return EMPTY_UNIT;
-  return morphemeUnit(r->lexicon(0), r->pos(0));
-}
-
-ModelUnit lastUnit(const ResultImpl* r) {
-  const unsigned long k = r->size();
-  if (k == 0) return EMPTY_UNIT;
-  const int t = static_cast<int>(k - 1);
-  return morphemeUnit(r->lexicon(t), r->pos(t));
-}
-
 // The keys of a unit.
 void writeKeys(const ModelUnit& u, std::string* lex, std::string* tag) {
   lex->clear();
@@ -206,6 +194,7 @@ void TaggerImpl::refreshMemo() {
     signature_ = now;
   }
   memo_.trimCosts();
+  pieces_.clear();
 }
 
 const MemoWord* TaggerImpl::memoWord(const ModelImpl* model,
@@ -220,6 +209,7 @@ const MemoWord* TaggerImpl::memoWord(const ModelImpl* model,
   token_.assign(token, token + length);
   token_.push_back(0);
   analyzer_.process(token_.data(), &scratch_);
+  pieces_.clear();
   std::unique_ptr<MemoWord> memo(new MemoWord());
   memo->assign(scratch_);
   size_t j = 0;
@@ -332,15 +322,23 @@ uint32_t TaggerImpl::unitId(const ModelUnit& unit) {
   return memo_.unitId(left_);
 }
 
+uint32_t TaggerImpl::morphemeUnitId(const ResultImpl* r, int t) {
+  const unsigned code = static_cast<unsigned>(r->pos(t));
+  const char* lexicon = r->lexicon(t);
+  for (const Piece& piece : pieces_)
+    if (piece.code == code && piece.text == lexicon) return piece.id;
+  const uint32_t id = unitId(morphemeUnit(lexicon, r->pos(t)));
+  pieces_.push_back(Piece{code, lexicon, id});
+  return id;
+}
+
 float TaggerImpl::withinCost(const ModelImpl* model, const ResultImpl* r) {
   const unsigned long k = r->size();
-  uint32_t p = unitId(pseudoUnit(BEGIN_OF_MORPHEME));
+  uint32_t p = memo_.pseudoId(BEGIN_OF_MORPHEME);
   float s = 0.0f;
   for (unsigned long t = 0; t <= k; ++t) {
-    const uint32_t c =
-        unitId(t < k ? morphemeUnit(r->lexicon(static_cast<int>(t)),
-                                    r->pos(static_cast<int>(t)))
-                     : pseudoUnit(END_OF_MORPHEME));
+    const uint32_t c = t < k ? morphemeUnitId(r, static_cast<int>(t))
+                             : memo_.pseudoId(END_OF_MORPHEME);
     float& step = memo_.step(p, c);
     if (std::isnan(step)) step = morphemeStep(model, p, c);
     s += step;
@@ -350,11 +348,14 @@ float TaggerImpl::withinCost(const ModelImpl* model, const ResultImpl* r) {
 }
 
 uint32_t TaggerImpl::firstUnitId(const ResultImpl* r) {
-  return unitId(firstUnit(r));
+  if (r->size() == 0) return unitId(EMPTY_UNIT);
+  return morphemeUnitId(r, 0);
 }
 
 uint32_t TaggerImpl::lastUnitId(const ResultImpl* r) {
-  return unitId(lastUnit(r));
+  const unsigned long k = r->size();
+  if (k == 0) return unitId(EMPTY_UNIT);
+  return morphemeUnitId(r, static_cast<int>(k - 1));
 }
 
 void TaggerImpl::computeMorphemeTransition() {
@@ -363,6 +364,7 @@ void TaggerImpl::computeMorphemeTransition() {
   unsigned long i = 0;
   for (CandidateList::Node* column = candidates_.head();
        column != nullptr && i < node_.count(); column = column->next, ++i) {
+    pieces_.clear();
     unsigned long j = 0;
     for (CandidateImpl::ResultList::Node* row =
              column->element->results().head();
@@ -456,7 +458,7 @@ void distinctUnits(const uint32_t* ids, size_t n, std::vector<uint32_t>* units,
 unsigned long TaggerImpl::search(const ModelImpl* model) {
   const size_t n = rowStart_.size() - 1;
   // Column 0's predecessor: BOE with score 0.
-  const uint32_t boe = unitId(pseudoUnit(BEGIN_OF_EOJUL));
+  const uint32_t boe = memo_.pseudoId(BEGIN_OF_EOJUL);
   distinctUnits(&boe, 1, &lastUnits_, &lastOf_);
   float finalScore = NO_PATH_SCORE;
   unsigned long finalIndex = 0;
@@ -528,6 +530,7 @@ int TaggerImpl::tagging(SentenceImpl* sentence) {
   lastIds_.clear();
   for (CandidateList::Node* column = candidates_.head(); column != nullptr;
        column = column->next) {
+    pieces_.clear();
     for (const CandidateImpl::ResultList::Node* row =
              column->element->results().head();
          row != nullptr; row = row->next) {

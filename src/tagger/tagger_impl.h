@@ -179,8 +179,9 @@ class TaggerImpl : public Tagger {
   // looked up once per unit.
   const UnitCounts& morphemeCounts(const ModelImpl* model, uint32_t u);
   const UnitCounts& eojulCounts(const ModelImpl* model, uint32_t u);
-  // The interned id of a unit.
+  // The interned id of a unit, and of the unit of morpheme t of a result.
   uint32_t unitId(const ModelUnit& unit);
+  uint32_t morphemeUnitId(const ResultImpl* r, int t);
 
   const Model* model_;
   AnalyzerImpl analyzer_;
@@ -198,6 +199,14 @@ class TaggerImpl : public Tagger {
   UnitKeys left_;
   std::string wordKey_;
   std::vector<unsigned short> token_;
+  // The unit ids of the morphemes of the word being memoised, by tag code
+  // and text: its analyses share most of their morphemes.
+  struct Piece {
+    unsigned code;
+    std::string text;
+    uint32_t id;
+  };
+  std::vector<Piece> pieces_;
   CandidateImpl scratch_;
   // The sentence being tagged: its columns; per column, the index of its
   // first row in the unit ids of every row.

@@ -9,8 +9,11 @@ namespace {
 
 const float UNKNOWN = std::numeric_limits<float>::quiet_NaN();
 
-// Bookkeeping per hash-map entry, added to the bytes of its contents.
+// Bookkeeping per hash-map entry, added to the bytes of its contents: for
+// entries with a string key, and for those keyed by a number (node, key,
+// value, bucket).
 constexpr size_t ENTRY_OVERHEAD = 64;
+constexpr size_t NUMERIC_ENTRY_BYTES = 40;
 
 uint32_t narrow(uint64_t value) {
   if (value > std::numeric_limits<uint32_t>::max()) throw std::bad_alloc();
@@ -92,6 +95,7 @@ void WordMemo::reset() {
   unitIds_.clear();
   units_.clear();
   counts_.clear();
+  pseudo_.clear();
   endCosts_.clear();
   transitions_.clear();
   steps_.clear();
@@ -136,11 +140,19 @@ uint32_t WordMemo::unitId(const UnitKeys& keys) {
   return id;
 }
 
+uint32_t WordMemo::pseudoId(const char* name) {
+  for (const Pseudo& p : pseudo_)
+    if (p.name == name) return p.id;
+  const uint32_t id = unitId(UnitKeys{name, name});
+  pseudo_.push_back(Pseudo{name, id});
+  return id;
+}
+
 float& WordMemo::transition(uint32_t a, uint32_t b) {
   const uint64_t key = (static_cast<uint64_t>(a) << 32) | b;
   auto found = transitions_.find(key);
   if (found != transitions_.end()) return found->second;
-  costBytes_ += ENTRY_OVERHEAD;
+  costBytes_ += NUMERIC_ENTRY_BYTES;
   return transitions_.emplace(key, UNKNOWN).first->second;
 }
 
@@ -150,6 +162,6 @@ float& WordMemo::step(uint32_t p, uint32_t c) {
   const uint64_t key = (static_cast<uint64_t>(p) << 32) | c;
   auto found = steps_.find(key);
   if (found != steps_.end()) return found->second;
-  costBytes_ += ENTRY_OVERHEAD;
+  costBytes_ += NUMERIC_ENTRY_BYTES;
   return steps_.emplace(key, UNKNOWN).first->second;
 }

@@ -107,6 +107,9 @@ class WordMemo {
 
   // The id of the unit with these keys, interned when new.
   uint32_t unitId(const UnitKeys& keys);
+  // The id of a pseudo unit ("BOM", "EOM", "BOE", "EOE": its name is both
+  // of its keys), by the address of its name constant.
+  uint32_t pseudoId(const char* name);
   const UnitKeys& unit(uint32_t id) const { return units_[id]; }
 
   UnitCounts& counts(uint32_t id) { return counts_[id]; }
@@ -130,6 +133,11 @@ class WordMemo {
   std::unordered_map<std::string, uint32_t> unitIds_;
   std::vector<UnitKeys> units_;
   std::vector<UnitCounts> counts_;
+  struct Pseudo {
+    const char* name;
+    uint32_t id;
+  };
+  std::vector<Pseudo> pseudo_;
   std::vector<float> endCosts_;
   std::unordered_map<uint64_t, float> transitions_;
   std::unordered_map<uint64_t, float> steps_;
