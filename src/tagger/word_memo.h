@@ -32,8 +32,6 @@ struct UnitKeys {
   std::string tag;
 };
 
-// Offsets count units of the word, which the analyzer reads no further than
-// its first hundred units.
 // The counts of a unit's own keys in the model's two tables, each pair
 // looked up once.
 struct UnitCounts {
@@ -45,6 +43,8 @@ struct UnitCounts {
   int eojulTag = 0;
 };
 
+// Offsets count units of the word, which the analyzer reads no further than
+// its first hundred units.
 struct MemoMorpheme {
   uint32_t pos;   // tag code as the result holds it, flag bit included
   uint32_t text;  // offset of the zero-terminated text in MemoWord::texts
