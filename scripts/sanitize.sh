@@ -11,8 +11,9 @@
 #
 # The export check is left out: a sanitized library links the sanitizer
 # runtimes, which that check rightly refuses. So is the install check: its
-# host programs are built without the sanitizer and cannot load the library. The Java binding is not built:
-# a virtual machine cannot load an ASan library without preloading.
+# host programs are built without the sanitizer and cannot load the library.
+# The Java binding is not built: a virtual machine cannot load an ASan
+# library without preloading.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 build=${SANITIZE_BUILD_DIR:-build-asan}
