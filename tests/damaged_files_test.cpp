@@ -382,12 +382,7 @@ class DamagedFiles : public ::testing::Test {
  protected:
   void SetUp() override {
     std::string message;
-    ASSERT_TRUE(
-        reliability::writeFixtureDictionary(dir_.path() + "/dic", &message))
-        << message;
-    ASSERT_TRUE(
-        reliability::writeFixtureModel(dir_.path() + "/model", &message))
-        << message;
+    ASSERT_TRUE(reliability::writeFixtures(dir_.path(), &message)) << message;
     dic_ = Knowledge::createObject();
     ASSERT_EQ(dic_->load((dir_.path() + "/dic").c_str()), 0);
     model_ = Model::createObject();

@@ -50,12 +50,7 @@ class Leaks : public ::testing::Test {
     CompiledLexicon tiny;
     ASSERT_TRUE(compileEntries(entries, &tiny));
     ASSERT_TRUE(writeLexicon(tiny, dir_.path() + "/tiny", &message)) << message;
-    ASSERT_TRUE(
-        reliability::writeFixtureDictionary(dir_.path() + "/dic", &message))
-        << message;
-    ASSERT_TRUE(
-        reliability::writeFixtureModel(dir_.path() + "/model", &message))
-        << message;
+    ASSERT_TRUE(reliability::writeFixtures(dir_.path(), &message)) << message;
     // An index whose size is no multiple of 4 fails the load half-way.
     ASSERT_TRUE(writeLexicon(tiny, dir_.path() + "/bad", &message)) << message;
     ASSERT_TRUE(reliability::writeFile(dir_.path() + "/bad/sys.idx", "12345"));

@@ -66,12 +66,7 @@ class Limits : public ::testing::Test {
  protected:
   void SetUp() override {
     std::string message;
-    ASSERT_TRUE(
-        reliability::writeFixtureDictionary(dir_.path() + "/dic", &message))
-        << message;
-    ASSERT_TRUE(
-        reliability::writeFixtureModel(dir_.path() + "/model", &message))
-        << message;
+    ASSERT_TRUE(reliability::writeFixtures(dir_.path(), &message)) << message;
     dic_ = Knowledge::createObject();
     ASSERT_EQ(dic_->load((dir_.path() + "/dic").c_str()), 0);
     model_ = Model::createObject();
@@ -194,9 +189,7 @@ int tagUnderMemoryLimit() {
   mallopt(M_MMAP_THRESHOLD, 1 << 20);
   reliability::TempDir dir("talmoro_matrix");
   std::string message;
-  if (!reliability::writeFixtureDictionary(dir.path() + "/dic", &message) ||
-      !reliability::writeFixtureModel(dir.path() + "/model", &message))
-    return 10;
+  if (!reliability::writeFixtures(dir.path(), &message)) return 10;
   Knowledge* dic = Knowledge::createObject();
   Model* model = Model::createObject();
   if (dic->load((dir.path() + "/dic").c_str()) != 0 ||

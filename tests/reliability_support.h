@@ -145,6 +145,12 @@ inline bool writeFixtureModel(const std::string& dir, std::string* message) {
                           message);
 }
 
+// The fixture dictionary and model written to dir/dic and dir/model.
+inline bool writeFixtures(const std::string& dir, std::string* message) {
+  return writeFixtureDictionary(dir + "/dic", message) &&
+         writeFixtureModel(dir + "/model", message);
+}
+
 // A small deterministic generator (xorshift), so that corpora and damage
 // offsets are the same on every run.
 class Random {
