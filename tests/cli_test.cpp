@@ -235,6 +235,36 @@ TEST_F(CliTest, AnalyzeModeListsEveryAnalysis) {
   EXPECT_EQ(run("책 나는\n", OutputFormat::kMorphs, true), "책/nng 나/np 는/jx\n");
 }
 
+// Output longer than the writer's gathering buffer (a few KiB) comes out
+// whole and in order: a word's analysis does not depend on its neighbours,
+// so a long line in analyse mode is the lines of its words, joined.
+TEST_F(CliTest, LongLinesAreWrittenWhole) {
+  const char* const words[] = {"학교에", "사람이", "나는", "책을", "ABC"};
+  std::string line;
+  std::string morphs;
+  std::string text;
+  for (int i = 0; i < 3000; ++i) {
+    const std::string word = words[i % 5];
+    if (i > 0) {
+      line += ' ';
+      morphs += ' ';
+    }
+    line += word;
+    std::string one = run(word + "\n", OutputFormat::kMorphs, true);
+    one.pop_back();
+    morphs += one;
+    std::string block = run(word + "\n", OutputFormat::kText, true);
+    block.pop_back();  // the blank line that ends the line's block
+    text += block;
+  }
+  ASSERT_GT(morphs.size(), 40000u);
+  EXPECT_EQ(run(line + "\n", OutputFormat::kMorphs, true), morphs + "\n");
+  EXPECT_EQ(run(line + "\n", OutputFormat::kText, true), text + "\n");
+  const std::string tagged = run(line + "\n", OutputFormat::kText);
+  EXPECT_EQ(std::count(tagged.begin(), tagged.end(), '\n'), 3001);
+  EXPECT_EQ(tagged.substr(tagged.size() - 2), "\n\n");
+}
+
 TEST_F(CliTest, InvalidUtf8LineIsReportedAndKeepsAlignment) {
   const std::string input = "책\n\xff\xfe 학교\n나\xC0\xAF\n책\n\xED\xA0\x80\n";
   std::string errors;

@@ -118,21 +118,29 @@ bool equalsIgnoringAsciiCase(const std::string& a, const char* b) {
   return true;
 }
 
-// Appends the lexical form of morpheme k. The analyzer reads lower-cased
-// text, so a Latin morpheme (sl) is written as the line spells it when the
-// line holds the same letters at its offsets (moved by `base`).
+bool isLatinTag(const char* tag) {
+  return tag[0] == 's' && tag[1] == 'l' && tag[2] == '\0';
+}
+
+// The lexical form of morpheme k, whose tag name is `tag`. The analyzer
+// reads lower-cased text, so a Latin morpheme (sl) is written as the line
+// spells it, copied into *scratch, when the line holds the same letters at
+// its offsets (moved by `base`).
+const char* lexicalForm(const Result& r, int k, const char* tag,
+                        const LineUnits* units, unsigned long base,
+                        std::string* scratch) {
+  const char* lexicon = orEmpty(r.lexicon(k));
+  if (units != nullptr && isLatinTag(tag) &&
+      units->text(r.startOffset(k) + base, r.endOffset(k) + base, scratch) &&
+      equalsIgnoringAsciiCase(*scratch, lexicon))
+    return scratch->c_str();
+  return lexicon;
+}
+
 void appendLexicon(std::string* out, const Result& r, int k,
                    const LineUnits* units, unsigned long base) {
-  const char* lexicon = orEmpty(r.lexicon(k));
-  const char* tag = r.posTag(k);
-  std::string original;
-  if (units != nullptr && tag != nullptr && std::strcmp(tag, "sl") == 0 &&
-      units->text(r.startOffset(k) + base, r.endOffset(k) + base, &original) &&
-      equalsIgnoringAsciiCase(original, lexicon)) {
-    *out += original;
-    return;
-  }
-  *out += lexicon;
+  std::string scratch;
+  *out += lexicalForm(r, k, orEmpty(r.posTag(k)), units, base, &scratch);
 }
 
 std::string lexiconOf(const Result& r, int k, const LineUnits* units,
@@ -142,15 +150,56 @@ std::string lexiconOf(const Result& r, int k, const LineUnits* units,
   return text;
 }
 
+// Output gathered in a fixed buffer and handed to the string in large
+// appends: a line's pieces are a few bytes each, and appending them one by
+// one to the string costs several times more than copying them here.
+class Gather {
+ public:
+  explicit Gather(std::string* out) : out_(out) {}
+  ~Gather() { flush(); }
+  Gather(const Gather&) = delete;
+  Gather& operator=(const Gather&) = delete;
+
+  void add(const char* text, size_t n) {
+    if (n > sizeof buffer_ - used_) {
+      flush();
+      if (n > sizeof buffer_) {
+        out_->append(text, n);
+        return;
+      }
+    }
+    std::memcpy(buffer_ + used_, text, n);
+    used_ += n;
+  }
+  void add(const char* text) { add(text, std::strlen(text)); }
+  void add(const std::string& text) { add(text.data(), text.size()); }
+  void add(char c) {
+    if (used_ == sizeof buffer_) flush();
+    buffer_[used_++] = c;
+  }
+  void flush() {
+    out_->append(buffer_, used_);
+    used_ = 0;
+  }
+
+ private:
+  std::string* out_;
+  size_t used_ = 0;
+  char buffer_[4096];
+};
+
 // lex/tag joined by `separator`.
-void appendMorphemes(std::string* out, const Result& r, const char* separator,
+void appendMorphemes(Gather* out, const Result& r, char separator,
                      const LineUnits* units, unsigned long base) {
-  for (unsigned long i = 0; i < r.size(); ++i) {
+  std::string scratch;
+  const unsigned long count = r.size();
+  for (unsigned long i = 0; i < count; ++i) {
     const int k = static_cast<int>(i);
-    if (i > 0) *out += separator;
-    appendLexicon(out, r, k, units, base);
-    *out += '/';
-    *out += orEmpty(r.posTag(k));
+    const char* tag = orEmpty(r.posTag(k));
+    if (i > 0) out->add(separator);
+    out->add(lexicalForm(r, k, tag, units, base, &scratch));
+    out->add('/');
+    out->add(tag);
   }
 }
 
@@ -342,26 +391,30 @@ void Writer::writeTagged(const std::string& line, size_t id,
   const unsigned long count = sentence.size();
   const LineUnits units(line);
   switch (format_) {
-    case OutputFormat::kText:
+    case OutputFormat::kText: {
+      Gather text(out);
       for (unsigned long i = 0; i < count; ++i) {
         const Eojul* e = sentence.get(i);
-        *out += orEmpty(e->eojul());
-        *out += '\t';
-        if (e->result() != nullptr) appendMorphemes(out, *e->result(), "+", &units, 0);
-        *out += '\n';
+        text.add(orEmpty(e->eojul()));
+        text.add('\t');
+        if (e->result() != nullptr)
+          appendMorphemes(&text, *e->result(), '+', &units, 0);
+        text.add('\n');
       }
-      *out += '\n';
+      text.add('\n');
       break;
+    }
     case OutputFormat::kMorphs: {
+      Gather text(out);
       bool first = true;
       for (unsigned long i = 0; i < count; ++i) {
         const Result* r = sentence.get(i)->result();
         if (r == nullptr || r->size() == 0) continue;
-        if (!first) *out += ' ';
+        if (!first) text.add(' ');
         first = false;
-        appendMorphemes(out, *r, " ", &units, 0);
+        appendMorphemes(&text, *r, ' ', &units, 0);
       }
-      *out += '\n';
+      text.add('\n');
       break;
     }
     case OutputFormat::kJson:
@@ -401,30 +454,38 @@ void Writer::writeAnalyzed(const std::string& line, size_t id,
                            std::string* out) const {
   const LineUnits units(line);
   switch (format_) {
-    case OutputFormat::kText:
+    case OutputFormat::kText: {
+      Gather text(out);
+      std::string score;
       for (const AnalyzedWord& w : words) {
         for (unsigned long k = 0; k < w.candidate->size(); ++k) {
           const Result* r = w.candidate->get(k);
-          *out += w.word;
-          *out += '\t' + std::to_string(k + 1) + '\t';
-          appendMorphemes(out, *r, "+", &units, w.start);
-          *out += '\t';
-          appendScore(out, r->score());
-          *out += '\n';
+          text.add(w.word);
+          text.add('\t');
+          text.add(std::to_string(k + 1));
+          text.add('\t');
+          appendMorphemes(&text, *r, '+', &units, w.start);
+          text.add('\t');
+          score.clear();
+          appendScore(&score, r->score());
+          text.add(score);
+          text.add('\n');
         }
       }
-      *out += '\n';
+      text.add('\n');
       break;
+    }
     case OutputFormat::kMorphs: {
+      Gather text(out);
       bool first = true;
       for (const AnalyzedWord& w : words) {
         const Result* r = w.candidate->get(0);
         if (r == nullptr || r->size() == 0) continue;
-        if (!first) *out += ' ';
+        if (!first) text.add(' ');
         first = false;
-        appendMorphemes(out, *r, " ", &units, w.start);
+        appendMorphemes(&text, *r, ' ', &units, w.start);
       }
-      *out += '\n';
+      text.add('\n');
       break;
     }
     case OutputFormat::kJson:
