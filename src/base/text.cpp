@@ -236,13 +236,15 @@ size_t utf8_ucharlen(const unsigned char* text) {
 }
 
 unsigned short* utf8_touchar(const unsigned char* text) {
-  const size_t count = utf8_ucharlen(text);
-  if (count == 0) return nullptr;
+  if (text == nullptr || *text == 0) return nullptr;
+  // One pass: a code point takes at least one byte, so the byte count bounds
+  // the unit count; a malformed sequence frees the array.
+  size_t bytes = 0;
+  while (text[bytes] != 0) ++bytes;
   unsigned short* out =
-      static_cast<unsigned short*>(std::malloc((count + 1) * sizeof *out));
+      static_cast<unsigned short*>(std::malloc((bytes + 1) * sizeof *out));
   if (out == nullptr) return nullptr;
 
-  // utf8_ucharlen has checked every sequence already.
   size_t i = 0;
   while (*text != 0) {
     const unsigned char* p = text;
