@@ -187,6 +187,50 @@ TEST(CandidateTest, ClearEmptiesAndAllowsReuse) {
   EXPECT_STREQ(c.origin(), "책");
 }
 
+// Dropped results come back from newResult empty, also after growing past
+// their inline room, and a result handed out is not handed out twice.
+TEST(CandidateTest, DroppedResultsAreReusedEmpty) {
+  CandidateImpl c;
+  ResultImpl* big = new ResultImpl();
+  std::string text(200, 'a');  // past the inline text room
+  for (unsigned long i = 0; i < 20; ++i)  // past the inline records
+    big->append(u8(text.c_str()), pos_t(NNG), i, i + 1);
+  big->score(3.5f);
+  c.append(big);
+  ResultImpl* small = noun("책", 1);
+  c.append(small);
+  c.remove(small, true);
+  c.clear();
+
+  ResultImpl* a = c.newResult();
+  ResultImpl* b = c.newResult();
+  ResultImpl* fresh = c.newResult();
+  EXPECT_NE(a, b);
+  EXPECT_NE(fresh, a);
+  EXPECT_NE(fresh, b);
+  for (ResultImpl* r : {a, b, fresh}) {
+    EXPECT_EQ(r->size(), 0u);
+    EXPECT_EQ(r->score(), 0.0f);
+    EXPECT_STREQ(r->lexicon(0), "");
+    EXPECT_EQ(r->pos(0), pos_t(0u));
+    EXPECT_EQ(r->endOffset(0), 0u);
+  }
+  // A reused result fills like a new one.
+  for (ResultImpl* r : {a, b}) {
+    r->append(u8("집"), pos_t(NNG), 0, 1);
+    r->append(u8(text.c_str()), pos_t(JKS), 1, 2);
+    ASSERT_EQ(r->size(), 2u);
+    EXPECT_STREQ(r->lexicon(0), "집");
+    EXPECT_EQ(std::string(r->lexicon(1)), text);
+    EXPECT_EQ(r->startOffset(1), 1u);
+    c.append(r);
+  }
+  c.recycle(fresh);
+  expectList(c, {a, b});
+  EXPECT_EQ(c.newResult(), fresh);
+  delete fresh;  // handed out and never appended: the caller's
+}
+
 TEST(CandidateTest, PrintListsResultsThenABlankLine) {
   CandidateImpl c;
   ResultImpl* whole = noun("학교", 2);

@@ -44,6 +44,7 @@ AnalyzerImpl::AnalyzerImpl(const Knowledge* knowledge,
                            const UserKnowledge* user)
     : sys_(knowledge),
       user_(user),
+      usedPositions_(0),
       records_(RECORD_BUFFER_INITIAL, RECORD_BUFFER_BLOCK),
       strict_(false) {
   setDefaultOptions();
@@ -263,6 +264,7 @@ bool AnalyzerImpl::adopt(unsigned long offset, InterResult* node) {
     delete node;
     return false;
   }
+  if (offset >= usedPositions_) usedPositions_ = offset + 1;
   return true;
 }
 
@@ -282,11 +284,12 @@ void AnalyzerImpl::releaseNode(InterResult* node) {
 }
 
 void AnalyzerImpl::clear() {
-  for (unsigned long p = 0; p < ANALYZER_POSITIONS; ++p) {
+  for (unsigned long p = 0; p < usedPositions_; ++p) {
     OpStack<InterResult*>& list = positions_[p];
     for (uint64_t i = 0; i < list.size(); ++i) releaseNode(list.at(i));
     list.empty();
   }
+  usedPositions_ = 0;
   for (uint64_t i = 0; i < pool_.size(); ++i) releaseNode(pool_.at(i));
   pool_.empty();
   records_.clear();

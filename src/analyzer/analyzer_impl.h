@@ -169,6 +169,9 @@ class AnalyzerImpl : public Analyzer {
   const Knowledge* sys_;
   const UserKnowledge* user_;
   OpStack<InterResult*> positions_[ANALYZER_POSITIONS];
+  // One past the last position list that got a node since the last clear():
+  // the lists after it are empty, and clear() and sortStack() stop there.
+  unsigned long usedPositions_;
   OpStack<InterResult*> pool_;
   // Nodes released by clear(), reused by later words instead of new and
   // delete; owned by the analyzer.

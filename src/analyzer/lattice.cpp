@@ -283,11 +283,13 @@ void AnalyzerImpl::newInterResultForNounIrregular(
   adopt(offset, node);
 }
 
+// Lists from usedPositions_ on are empty: sorting them does nothing, and
+// their flags and cursors are read by nothing but this function.
 void AnalyzerImpl::sortStack() {
-  for (unsigned long p = 0; p < ANALYZER_POSITIONS; ++p)
+  for (unsigned long p = 0; p < usedPositions_; ++p)
     positions_[p].sorted(false);
 
-  for (unsigned long i = 0; i < ANALYZER_POSITIONS; ++i) {
+  for (unsigned long i = 0; i < usedPositions_; ++i) {
     OpStack<InterResult*>& list = positions_[i];
     // An empty list has nothing to find, sort or read.
     if (list.size() == 0) {
@@ -449,7 +451,7 @@ void AnalyzerImpl::analysis(unsigned int mode, const unsigned short* text,
       InterResult* next = successors.next();
 
       if (next == nullptr) {
-        ResultImpl* result = new ResultImpl();
+        ResultImpl* result = candidate->newResult();
         result->set(sys_, path);
         candidate->append(result);
         // Remember where a number was followed by a bound noun or numeral.

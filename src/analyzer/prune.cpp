@@ -13,6 +13,7 @@
 // CandidateView) and runs all rules over that; removals go through the view
 // to keep it in step with the candidate. Tags are read without their flag
 // bit and compared as plain codes.
+#include <cstdint>
 #include <cstring>
 #include <vector>
 
@@ -123,6 +124,133 @@ bool inGroup(Tag tag, TagGroup group) {
   }
 }
 
+// A short morpheme that may sit inside a noun phrase.
+bool isNounPhrasePart(Tag tag, unsigned long len) {
+  if (len == 1) return isOneOf<NNB, XPN, XSN>(tag);
+  return len > 1 && isOneOf<NNG, NFG, NNU, NFU, NF, NNB, XPN, XSN>(tag);
+}
+
+// Kinds of morphemes that the questions below look for over a stretch.
+enum StretchKind {
+  ANY_MORPHEME,
+  WORD_ENDING,   // copula, particle or ending
+  COMMON_NOUN,   // isCommonNoun
+  XSA_XSV,       // xsa or xsv
+  VV_VA_VX,      // vv, va or vx
+  NNB_AFTER_NR,  // nnb right after nr
+  XSV_THEN_E,    // xsv over [s, x) and an ending over [x, e) right after it
+  NOUN_PHRASE,   // a run of morphemes that isNounPhrase may accept
+  STRETCH_KINDS
+};
+
+// A set of offsets below STRETCH_LIMIT.
+class OffsetSet {
+ public:
+  void clear() { bits_[0] = bits_[1] = 0; }
+  void add(unsigned long v) { bits_[v >> 6] |= uint64_t{1} << (v & 63); }
+  bool has(unsigned long v) const { return (bits_[v >> 6] >> (v & 63)) & 1; }
+
+ private:
+  uint64_t bits_[2];
+};
+constexpr unsigned long STRETCH_LIMIT = 128;
+
+// Which stretches [s, e) the morphemes of a candidate's results cover, by
+// kind. The questions over other results scan every morpheme of every other
+// result; one whose stretch no morpheme of its kind covers is answered no at
+// once. A kind is indexed when first asked for, over the results then in
+// the view, the asking one included; later removals leave it as it is. So a
+// stretch the index holds only sends the question on to the scan, and the
+// answers stay those of the scan.
+class StretchIndex {
+ public:
+  // Makes the index empty for results whose offsets lie below `limit`. A
+  // limit beyond STRETCH_LIMIT (never met: words are shorter) makes every
+  // stretch possible.
+  void reset(unsigned long limit) {
+    overflow_ = limit > STRETCH_LIMIT;
+    limit_ = overflow_ ? 0 : limit;
+    for (bool& built : built_) built = false;
+  }
+
+  // False only when no morpheme (run) of `kind` in `results` covers [s, e).
+  bool mayCover(StretchKind kind, unsigned long s, unsigned long e,
+                const std::vector<ResultView>& results) const {
+    if (overflow_) return true;
+    if (s >= limit_ || e >= STRETCH_LIMIT) return false;
+    if (!built_[kind]) build(kind, results);
+    return rows_[kind][s].has(e);
+  }
+
+ private:
+  void build(StretchKind kind, const std::vector<ResultView>& results) const {
+    built_[kind] = true;
+    OffsetSet* rows = rows_[kind];
+    for (unsigned long s = 0; s < limit_; ++s) rows[s].clear();
+    for (const ResultView& r : results) {
+      const int n = static_cast<int>(r.size());
+      for (int i = 0; i < n; ++i) {
+        const unsigned long s = r.startOffset(i);
+        const Tag tag = r.pos(i);
+        switch (kind) {
+          case ANY_MORPHEME:
+            rows[s].add(r.endOffset(i));
+            break;
+          case WORD_ENDING:
+            if (isClass(tag, CLASS_VC) || isClass(tag, CLASS_J) ||
+                isClass(tag, CLASS_E))
+              rows[s].add(r.endOffset(i));
+            break;
+          case COMMON_NOUN:
+            if (isCommonNoun(tag)) rows[s].add(r.endOffset(i));
+            break;
+          case XSA_XSV:
+            if (isOneOf<XSA, XSV>(tag)) rows[s].add(r.endOffset(i));
+            break;
+          case VV_VA_VX:
+            if (isOneOf<VV, VA, VX>(tag)) rows[s].add(r.endOffset(i));
+            break;
+          case NNB_AFTER_NR:
+            if (i >= 1 && tag == NNB && r.pos(i - 1) == NR)
+              rows[s].add(r.endOffset(i));
+            break;
+          case XSV_THEN_E:
+            if (i + 1 < n && tag == XSV && isClass(r.pos(i + 1), CLASS_E))
+              rows[s].add(r.endOffset(i + 1));
+            break;
+          case NOUN_PHRASE:
+            markNounPhrases(r, i, rows[s]);
+            break;
+          default:  // STRETCH_KINDS counts the kinds; it is not one
+            break;
+        }
+      }
+    }
+  }
+
+  // Every end of the walk of isNounPhrase from morpheme k, up to where the
+  // walk stops whatever end is asked for: more than every end it accepts.
+  static void markNounPhrases(const ResultView& r, int k, OffsetSet& ends) {
+    if (r.length(k) < 2 || !isOneOf<NNG, NFG, NNU, NFU, NF, NNP, NNB>(r.pos(k)))
+      return;
+    const int n = static_cast<int>(r.size());
+    for (int i = k; i < n; ++i) {
+      const Tag tag = r.pos(i);
+      const unsigned long len = r.length(i);
+      if (!isNounPhrasePart(tag, len) && !isClass(tag, CLASS_XS) &&
+          !(len == 1 && isClass(tag, CLASS_J)))
+        return;
+      ends.add(r.endOffset(i));
+      if (isClass(tag, CLASS_J) || isClass(tag, CLASS_XS)) return;
+    }
+  }
+
+  bool overflow_ = false;
+  unsigned long limit_ = 0;
+  mutable bool built_[STRETCH_KINDS] = {};
+  mutable OffsetSet rows_[STRETCH_KINDS][STRETCH_LIMIT];
+};
+
 // The results of a candidate in list order. The results must not change
 // while the view is in use, except by remove.
 class CandidateView {
@@ -130,8 +258,17 @@ class CandidateView {
   explicit CandidateView(const CandidateImpl* c) {
     const CandidateImpl::ResultList& list = c->results();
     results_.reserve(list.size());
-    for (ResultNode* node = list.head(); node != nullptr; node = node->next)
+    unsigned long limit = 0;  // past every offset
+    for (ResultNode* node = list.head(); node != nullptr; node = node->next) {
       results_.emplace_back(node->element, node);
+      const ResultView& r = results_.back();
+      for (unsigned long i = 0; i < r.size(); ++i) {
+        const int k = static_cast<int>(i);
+        if (r.startOffset(k) >= limit) limit = r.startOffset(k) + 1;
+        if (r.endOffset(k) >= limit) limit = r.endOffset(k) + 1;
+      }
+    }
+    stretches_.reset(limit);
   }
   CandidateView(const CandidateView&) = delete;
   CandidateView& operator=(const CandidateView&) = delete;
@@ -144,12 +281,13 @@ class CandidateView {
   std::vector<ResultView>::const_iterator end() const { return results_.end(); }
 
   // Unlinks the result at `i` from `c` (the candidate the view was made
-  // of), destroys it and drops it from the view; later results move down
-  // by one.
+  // of), hands it back to `c` for reuse and drops it from the view; later
+  // results move down by one.
   void remove(CandidateImpl* c, unsigned long i) {
     const ResultView& v = results_[i];
+    ResultImpl* result = v.node()->element;
     c->results().unlink(v.node());
-    delete v.result();
+    c->recycle(result);
     results_.erase(results_.begin() + static_cast<long>(i));
   }
 
@@ -168,8 +306,15 @@ class CandidateView {
     return has_[group] != 0;
   }
 
+  // False only when no morpheme (run) of `kind` covers [s, e) in any result
+  // of the view (see StretchIndex).
+  bool mayCover(StretchKind kind, unsigned long s, unsigned long e) const {
+    return stretches_.mayCover(kind, s, e, results_);
+  }
+
  private:
   std::vector<ResultView> results_;
+  StretchIndex stretches_;
   mutable signed char has_[TAG_GROUPS] = {-1, -1, -1};  // -1: not known yet
 };
 
@@ -205,12 +350,6 @@ bool hasCleanRun(const ResultView& r, unsigned long s, unsigned long e,
     if (end == e) return true;
   }
   return false;
-}
-
-// A short morpheme that may sit inside a noun phrase.
-bool isNounPhrasePart(Tag tag, unsigned long len) {
-  if (len == 1) return isOneOf<NNB, XPN, XSN>(tag);
-  return len > 1 && isOneOf<NNG, NFG, NNU, NFU, NF, NNB, XPN, XSN>(tag);
 }
 
 // A noun phrase of `r` over [s, e) that begins with a real noun of two or
@@ -266,6 +405,7 @@ bool anyOtherMorpheme(const CandidateView& c, const ResultView& self,
 
 bool hasMorpheme(const CandidateView& c, const ResultView& self,
                  unsigned long s, unsigned long e) {
+  if (!c.mayCover(ANY_MORPHEME, s, e)) return false;
   return anyOtherMorpheme(c, self, s, e,
                           [](const ResultView&, int) { return true; });
 }
@@ -284,6 +424,7 @@ bool hasMultiMorpheme(const ResultView& r, unsigned long s, unsigned long e) {
 
 bool hasWordEnding(const CandidateView& c, const ResultView& self,
                    unsigned long s, unsigned long e) {
+  if (!c.mayCover(WORD_ENDING, s, e)) return false;
   return anyOtherMorpheme(c, self, s, e, [](const ResultView& o, int i) {
     const Tag tag = o.pos(i);
     return isClass(tag, CLASS_VC) || isClass(tag, CLASS_J) ||
@@ -316,6 +457,7 @@ bool hasNotNFMorpheme(const CandidateView& c, const ResultView& self,
 bool hasNounMorpheme(const CandidateView& c, const ResultView& self,
                      unsigned long s, unsigned long e) {
   // Only the first morpheme over [s, e) found in the other results counts.
+  if (!c.mayCover(COMMON_NOUN, s, e)) return false;
   bool found = false;
   bool noun = false;
   anyOtherMorpheme(c, self, s, e, [&](const ResultView& o, int i) {
@@ -337,6 +479,7 @@ bool hasSN_Nclass(const CandidateView& c, const ResultView& self,
 bool hasXSV_E(const CandidateView& c, const ResultView& self, unsigned long s,
               unsigned long e) {
   if (!c.mayHave(XSV_ONLY)) return false;
+  if (!c.mayCover(XSV_THEN_E, s, e)) return false;
   return anyOther(c, self, [&](const ResultView& other) {
     const int n = static_cast<int>(other.size());
     for (int k = 0; k + 1 < n; ++k) {
@@ -351,6 +494,7 @@ bool hasXSV_E(const CandidateView& c, const ResultView& self, unsigned long s,
 bool hasVVorVAorVX(const CandidateView& c, const ResultView& self,
                    unsigned long s, unsigned long e) {
   if (!c.mayHave(VV_VA_OR_VX)) return false;
+  if (!c.mayCover(VV_VA_VX, s, e)) return false;
   return anyOtherMorpheme(c, self, s, e, [](const ResultView& o, int i) {
     return isOneOf<VV, VA, VX>(o.pos(i));
   });
@@ -359,6 +503,7 @@ bool hasVVorVAorVX(const CandidateView& c, const ResultView& self,
 bool hasXSAorXSV(const CandidateView& c, const ResultView& self,
                  unsigned long s, unsigned long e) {
   if (!c.mayHave(XSA_OR_XSV)) return false;
+  if (!c.mayCover(XSA_XSV, s, e)) return false;
   return anyOtherMorpheme(c, self, s, e, [](const ResultView& o, int i) {
     return isOneOf<XSA, XSV>(o.pos(i));
   });
@@ -366,6 +511,7 @@ bool hasXSAorXSV(const CandidateView& c, const ResultView& self,
 
 bool hasNRNumerals(const CandidateView& c, const ResultView& self,
                    unsigned long s, unsigned long e) {
+  if (!c.mayCover(NNB_AFTER_NR, s, e)) return false;
   return anyOtherMorpheme(c, self, s, e, [](const ResultView& o, int i) {
     return i >= 1 && o.pos(i) == NNB && o.pos(i - 1) == NR;
   });
@@ -388,6 +534,7 @@ bool hasSNNumerals(const CandidateView& c, const ResultView& self,
 bool hasNounPhrase(const CandidateView& c, const ResultView& self,
                    unsigned long s, unsigned long e, unsigned long m) {
   if (m != 0 && (e < s || m > e - s)) return false;
+  if (!c.mayCover(NOUN_PHRASE, s, e)) return false;
   return anyOther(c, self, [&](const ResultView& other) {
     return isNounPhrase(other, s, e);
   });

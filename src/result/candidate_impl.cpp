@@ -6,15 +6,32 @@
 
 CandidateImpl::CandidateImpl() : origin_(nullptr) {}
 
-CandidateImpl::~CandidateImpl() { clear(); }
+CandidateImpl::~CandidateImpl() {
+  clear();
+  for (uint64_t i = 0; i < spare_.size(); ++i) delete spare_.at(i);
+  spare_.empty();
+}
 
 void CandidateImpl::clear() {
   std::free(origin_);
   origin_ = nullptr;
   for (ResultList::Node* node = results_.head(); node != nullptr;
        node = node->next)
-    delete node->element;
+    recycle(node->element);
   results_.removeAll();
+}
+
+ResultImpl* CandidateImpl::newResult() {
+  ResultImpl* result = spare_.pop();
+  return result != nullptr ? result : new ResultImpl();
+}
+
+void CandidateImpl::recycle(ResultImpl* result) {
+  if (result == nullptr) return;
+  result->reset();
+  const uint64_t before = spare_.size();
+  spare_.push(result);
+  if (spare_.size() == before) delete result;  // the spare list could not grow
 }
 
 unsigned long CandidateImpl::size() const { return results_.size(); }
@@ -44,7 +61,7 @@ void CandidateImpl::append(ResultImpl* result) { results_.append(result); }
 void CandidateImpl::remove(ResultImpl* result, bool destroy) {
   ResultList::Node* node = results_.find(result);
   if (node != nullptr) results_.unlink(node);
-  if (destroy) delete result;
+  if (destroy) recycle(result);
 }
 
 void CandidateImpl::print() const {

@@ -1,9 +1,12 @@
 // CandidateImpl: the alternative analyses of one word. It owns its origin
-// text and every result in its list; clear and the destructor free them.
+// text and every result in its list. clear() and remove() keep the results
+// they drop for newResult(), so that a candidate filled word after word
+// reuses them; the destructor frees them all.
 #ifndef TALMORO_RESULT_CANDIDATE_IMPL_H_
 #define TALMORO_RESULT_CANDIDATE_IMPL_H_
 
 #include "api/talmoro.h"
+#include "base/opstack.h"
 #include "result/doubly_linked_list.h"
 #include "result/result_impl.h"
 
@@ -13,7 +16,7 @@ class CandidateImpl : public Candidate {
 
   CandidateImpl();
 
-  // Frees the origin and destroys every result.
+  // Frees the origin and drops every result.
   void clear() override;
   unsigned long size() const override;
   const char* origin() const override;
@@ -30,9 +33,15 @@ class CandidateImpl : public Candidate {
   // Adds at the tail and takes ownership.
   void append(ResultImpl* result);
   // Unlinks the first node holding `result`, if any. With destroy, the
-  // result is then destroyed even when it was not in the list; without, the
-  // caller owns it again (this is how a result is moved out).
+  // result is then dropped (see recycle) even when it was not in the list;
+  // without, the caller owns it again (this is how a result is moved out).
   void remove(ResultImpl* result, bool destroy);
+  // An empty result to fill and append: one dropped earlier when there is
+  // one, else a new one. Until appended it belongs to the caller.
+  ResultImpl* newResult();
+  // Takes back a result (from new, not in any list) that is no longer
+  // needed: emptied and kept for newResult.
+  void recycle(ResultImpl* result);
   // The list itself, for walking it node by node.
   ResultList& results() { return results_; }
   const ResultList& results() const { return results_; }
@@ -46,6 +55,8 @@ class CandidateImpl : public Candidate {
  private:
   char* origin_;
   ResultList results_;
+  // Dropped results, owned by the candidate.
+  OpStack<ResultImpl*> spare_;
 };
 
 #endif  // TALMORO_RESULT_CANDIDATE_IMPL_H_

@@ -73,6 +73,14 @@ class ResultImpl final : public Result {
     if (has(i)) m_[i].end += delta;
   }
 
+  // Drops every morpheme and the score, keeping the storage: the result is
+  // then as a new one, ready to be filled again.
+  void reset() {
+    count_ = 0;
+    textSize_ = 0;
+    score_ = 0.0f;
+  }
+
   // Sets the score (scoring() computes it).
   void score(float value) { score_ = value; }
   // Adds a morpheme: the zero-terminated UTF-8 text (null: empty), its tag
