@@ -210,6 +210,43 @@ TEST(ModelTable, BuiltTableFindsEveryKey) {
         << key;
 }
 
+TEST(ModelTable, WalkInStepsEqualsWholeKeySearch) {
+  KeyCounts counts = {{"a", 1},          {"ab", 2},           {"a:b", 3},
+                      {"학교/n_", 5},    {"학교/n_:에/jkb", 7}, {"/n_:/jkb", 9},
+                      {"/n_:에/jkb", 11}, {"\xff:\xfe", 8}};
+  ModelTrie table;
+  std::string message;
+  ASSERT_TRUE(buildModelTable(counts, &table, &message)) << message;
+  const auto bytes = [](const std::string& s) {
+    return reinterpret_cast<const unsigned char*>(s.data());
+  };
+  // Every split of present and absent keys: the left part walked first,
+  // then the rest from the state it left, gives the whole key's value.
+  const std::vector<std::string> keys = {
+      "a", "ab", "a:b", "a:c", "학교/n_:에/jkb", "학교/n_:에", "/n_:/jkb",
+      "/n_:에/jkb", "\xff:\xfe", "\xff:", "zz:a", "abc"};
+  for (const std::string& key : keys) {
+    const int whole = ModelImpl::findInTable(table, bytes(key), key.size());
+    for (size_t cut = 0; cut <= key.size(); ++cut) {
+      const int64_t left = ModelImpl::tableWalk(
+          table, ModelImpl::tableRoot(table), bytes(key), cut);
+      const int64_t all = ModelImpl::tableWalk(table, left, bytes(key) + cut,
+                                               key.size() - cut);
+      EXPECT_EQ(ModelImpl::tableValue(table, all), whole) << key << " " << cut;
+    }
+  }
+  // A miss stays a miss, whatever follows; an empty table misses at once.
+  const int64_t miss = ModelImpl::tableWalk(table, ModelImpl::tableRoot(table),
+                                            bytes("q"), 1);
+  EXPECT_EQ(miss, ModelImpl::TABLE_MISS);
+  EXPECT_EQ(ModelImpl::tableWalk(table, miss, bytes(""), 0),
+            ModelImpl::TABLE_MISS);
+  EXPECT_EQ(ModelImpl::tableValue(table, miss), -1);
+  ModelTrie empty;
+  EXPECT_EQ(ModelImpl::tableRoot(empty), ModelImpl::TABLE_MISS);
+  EXPECT_EQ(ModelImpl::tableValue(empty, ModelImpl::tableRoot(empty)), -1);
+}
+
 TEST(ModelTable, DamagedFilesStayInBounds) {
   TempDir temp;
   const std::string& dir = temp.path();

@@ -114,6 +114,35 @@ TEST(TagNode, SizesAndRefuses) {
   EXPECT_EQ(node.count(), 0u);
 }
 
+TEST(TagNode, ReusedStorageStartsFromZero) {
+  TagNode node;
+  ASSERT_EQ(node.init(4, 3), 0);
+  for (unsigned long i = 0; i < 3; ++i)
+    for (unsigned long j = 0; j < 4; ++j) {
+      node.setEdge(i, j, 5, 2.0f);
+      node.setProbability(i, j, 3.0f);
+    }
+  node.clear();
+  EXPECT_EQ(node.width(), 0u);
+  EXPECT_EQ(node.count(), 0u);
+  // Smaller, then larger than before: every cell zero, no overlap.
+  ASSERT_EQ(node.init(2, 5), 0);
+  for (unsigned long i = 0; i < 5; ++i)
+    for (unsigned long j = 0; j < 2; ++j) {
+      EXPECT_EQ(node.getEdge(i, j), 0);
+      EXPECT_EQ(node.getScore(i, j), 0.0f);
+      EXPECT_EQ(node.getProbability(i, j), 0.0f);
+    }
+  node.setEdge(4, 1, 9, 1.0f);
+  ASSERT_EQ(node.init(6, 6), 0);
+  EXPECT_EQ(node.width(), 6u);
+  EXPECT_EQ(node.getEdge(4, 1), 0);
+  EXPECT_EQ(node.getEdge(5, 5), 0);
+  // A refused shape leaves the matrix empty.
+  EXPECT_EQ(node.init(1ul << 40, 1ul << 40), -1);
+  EXPECT_EQ(node.count(), 0u);
+}
+
 TEST(TaggerKeys, NormalizedClassTags) {
   EXPECT_STREQ(TaggerImpl::normalizedPOS(pos_t(SS)), "s_");
   EXPECT_STREQ(TaggerImpl::normalizedPOS(pos_t(SW)), "s_");

@@ -3,6 +3,7 @@
 // strictness give what a fresh tagger gives.
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <memory>
 #include <string>
 #include <vector>
@@ -174,4 +175,56 @@ TEST(WordMemo, ModelAndStrictnessChangesAreSeen) {
     changed = changed || after != before[i];
   }
   EXPECT_TRUE(changed) << "the other model should choose other analyses";
+}
+
+TEST(WordMemoTables, CostSlotsAndPieceIdsSurviveGrowth) {
+  CostTable costs;
+  EXPECT_EQ(costs.bytes(), 0u);
+  // Keys of both kinds, with the low and the high halves alike.
+  std::vector<uint64_t> keys;
+  for (uint64_t a = 0; a < 70; ++a)
+    for (uint64_t b = 0; b < 70; ++b) {
+      keys.push_back(a << 32 | b);
+      keys.push_back(uint64_t{1} << 63 | b << 32 | a);
+    }
+  for (size_t i = 0; i < keys.size(); ++i) {
+    float& slot = costs.slot(keys[i]);
+    EXPECT_TRUE(std::isnan(slot));
+    slot = static_cast<float>(i);
+  }
+  EXPECT_EQ(costs.size(), keys.size());
+  for (size_t i = 0; i < keys.size(); ++i)
+    ASSERT_EQ(costs.slot(keys[i]), static_cast<float>(i)) << i;
+  EXPECT_EQ(costs.size(), keys.size());
+  EXPECT_GE(costs.bytes(), keys.size() * 12);
+  costs.clear();
+  EXPECT_EQ(costs.bytes(), 0u);
+  EXPECT_TRUE(std::isnan(costs.slot(keys[7])));
+
+  WordMemo memo(1u << 20);
+  // The step and the transition between the same units are two costs.
+  memo.transition(3, 4) = 1.0f;
+  memo.step(3, 4) = 2.0f;
+  EXPECT_EQ(memo.transition(3, 4), 1.0f);
+  EXPECT_EQ(memo.step(3, 4), 2.0f);
+  EXPECT_TRUE(std::isnan(memo.transition(4, 3)));
+
+  // Pieces by tag code and text: texts sharing a prefix, one text under two
+  // codes, and enough of them to grow the table several times.
+  std::vector<std::string> texts = {"", "가", "가다", "가다가"};
+  for (int i = 0; i < 300; ++i) texts.push_back("w" + std::to_string(i));
+  uint32_t next = 0;
+  for (const std::string& text : texts)
+    for (unsigned code : {1u, 2u}) {
+      uint32_t& id = memo.pieceId(code, text.c_str());
+      EXPECT_EQ(id, WordMemo::NO_UNIT) << text;
+      id = next++;
+    }
+  next = 0;
+  for (const std::string& text : texts)
+    for (unsigned code : {1u, 2u})
+      EXPECT_EQ(memo.pieceId(code, text.c_str()), next++) << text;
+  memo.reset();
+  EXPECT_EQ(memo.pieceId(1, "가다"), WordMemo::NO_UNIT);
+  EXPECT_TRUE(std::isnan(memo.step(3, 4)));
 }

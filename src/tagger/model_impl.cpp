@@ -53,25 +53,43 @@ int ModelImpl::openTable(ModelTrie* table, const char* path) {
   return 0;
 }
 
-int ModelImpl::findInTable(const ModelTrie& table, const unsigned char* key,
-                           size_t length) {
+int64_t ModelImpl::tableRoot(const ModelTrie& table) {
+  const TrieUnit* units = static_cast<const TrieUnit*>(table.array());
+  if (units == nullptr || table.size() == 0) return TABLE_MISS;
+  return static_cast<uint32_t>(units[0].base);
+}
+
+int64_t ModelImpl::tableWalk(const ModelTrie& table, int64_t state,
+                             const unsigned char* key, size_t length) {
+  if (state == TABLE_MISS) return TABLE_MISS;
   const TrieUnit* units = static_cast<const TrieUnit*>(table.array());
   const size_t size = table.size();
-  if (units == nullptr || size == 0) return -1;
   // darts: from node b the child for byte c is unit b + c + 1, valid when
-  // its check is b; node b ends a key when unit b has check b and a
-  // negative base, the value being -base - 1.
-  int32_t b = units[0].base;
+  // its check is b.
+  uint32_t b = static_cast<uint32_t>(state);
   for (size_t i = 0; i < length; ++i) {
-    const uint32_t p = static_cast<uint32_t>(b) + key[i] + 1u;
-    if (p >= size || units[p].check != static_cast<uint32_t>(b)) return -1;
-    b = units[p].base;
+    const uint32_t p = b + key[i] + 1u;
+    if (p >= size || units[p].check != b) return TABLE_MISS;
+    b = static_cast<uint32_t>(units[p].base);
   }
-  const uint32_t p = static_cast<uint32_t>(b);
-  if (p >= size) return -1;
+  return b;
+}
+
+int ModelImpl::tableValue(const ModelTrie& table, int64_t state) {
+  if (state == TABLE_MISS) return -1;
+  // Node b ends a key when unit b has check b and a negative base, the
+  // value being -base - 1.
+  const TrieUnit* units = static_cast<const TrieUnit*>(table.array());
+  const uint32_t p = static_cast<uint32_t>(state);
+  if (p >= table.size()) return -1;
   const int32_t n = units[p].base;
-  if (units[p].check != static_cast<uint32_t>(b) || n >= 0) return -1;
+  if (units[p].check != p || n >= 0) return -1;
   return -(n + 1);
+}
+
+int ModelImpl::findInTable(const ModelTrie& table, const unsigned char* key,
+                           size_t length) {
+  return tableValue(table, tableWalk(table, tableRoot(table), key, length));
 }
 
 int ModelImpl::lookup(const ModelTrie& table, const char* key) {

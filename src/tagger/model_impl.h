@@ -80,6 +80,18 @@ class ModelImpl : public Model {
   static int findInTable(const ModelTrie& table, const unsigned char* key,
                          size_t length);
 
+  // The search in steps, for keys that share a prefix: a state is the node
+  // reached after the bytes walked so far, TABLE_MISS once a byte has no
+  // transition. Walking a key's bytes from tableRoot() and taking
+  // tableValue() gives what findInTable gives.
+  static constexpr int64_t TABLE_MISS = -1;
+  static int64_t tableRoot(const ModelTrie& table);
+  static int64_t tableWalk(const ModelTrie& table, int64_t state,
+                           const unsigned char* key, size_t length);
+  static int tableValue(const ModelTrie& table, int64_t state);
+  const ModelTrie& morphemeTable() const { return mtrans_; }
+  const ModelTrie& eojulTable() const { return etrans_; }
+
  private:
   static int lookup(const ModelTrie& table, const char* key);
 

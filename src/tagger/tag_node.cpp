@@ -1,16 +1,20 @@
 #include "tagger/tag_node.h"
 
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
 #include <new>
 
-TagNode::TagNode() : width_(0), count_(0), cells_(nullptr) {}
+TagNode::TagNode() : width_(0), count_(0), cells_(nullptr), capacity_(0) {}
 
-TagNode::~TagNode() { clear(); }
+TagNode::~TagNode() { delete[] cells_; }
 
 void TagNode::clear() {
-  delete[] cells_;
-  cells_ = nullptr;
+  if (capacity_ > KEPT_CELLS) {
+    delete[] cells_;
+    cells_ = nullptr;
+    capacity_ = 0;
+  }
   width_ = 0;
   count_ = 0;
 }
@@ -31,9 +35,15 @@ int TagNode::init(unsigned long width, unsigned long count) {
   if (count == 0) return 0;
   if (width != 0 && count > SIZE_MAX / sizeof(TagCell) / width) return -1;
   const size_t n = static_cast<size_t>(width) * count;
-  TagCell* cells = new (std::nothrow) TagCell[n]();
-  if (cells == nullptr) return -1;
-  cells_ = cells;
+  if (n > capacity_) {
+    TagCell* cells = new (std::nothrow) TagCell[n]();
+    if (cells == nullptr) return -1;
+    delete[] cells_;
+    cells_ = cells;
+    capacity_ = n;
+  } else {
+    std::fill(cells_, cells_ + n, TagCell{0, 0.0f, 0.0f});
+  }
   width_ = width;
   count_ = count;
   return 0;

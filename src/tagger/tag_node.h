@@ -5,6 +5,8 @@
 #ifndef TALMORO_TAGGER_TAG_NODE_H_
 #define TALMORO_TAGGER_TAG_NODE_H_
 
+#include <cstddef>
+
 #include "result/candidate_impl.h"
 #include "result/doubly_linked_list.h"
 
@@ -27,6 +29,8 @@ class TagNode {
   // The same for an explicit shape; -1 also when width x count cells do not
   // fit in memory's address range.
   int init(unsigned long width, unsigned long count);
+  // Empties the matrix. The cells of a small one stay allocated for the
+  // next init: a tagger sizes one matrix per sentence.
   void clear();
 
   void setEdge(unsigned long i, unsigned long j, int edge, float score);
@@ -43,9 +47,13 @@ class TagNode {
     return cells_[i * width_ + j];
   }
 
+  // Matrices of at most this many cells keep their storage when cleared.
+  static constexpr size_t KEPT_CELLS = 1u << 16;
+
   unsigned long width_;
   unsigned long count_;
   TagCell* cells_;
+  size_t capacity_;  // cells allocated at cells_
 };
 
 #endif  // TALMORO_TAGGER_TAG_NODE_H_

@@ -1,5 +1,6 @@
 #include "tagger/tagger_impl.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
@@ -50,13 +51,33 @@ void writeKeys(const ModelUnit& u, std::string* lex, std::string* tag) {
   appendTagKey(tag, u);
 }
 
-// left ":" right into pair.
-const char* joinPair(std::string* pair, const std::string& left,
-                     const std::string& right) {
-  pair->assign(left);
-  pair->push_back(MODEL_PAIR_SEPARATOR);
-  pair->append(right);
-  return pair->c_str();
+const unsigned char* bytes(const std::string& s) {
+  return reinterpret_cast<const unsigned char*>(s.data());
+}
+
+// The count of key in a table (0 when absent or empty) and, in *pair, the
+// table state after key and the pair separator.
+int ownCount(const ModelTrie& table, const std::string& key, int64_t* pair) {
+  const unsigned char separator = MODEL_PAIR_SEPARATOR;
+  const int64_t state = ModelImpl::tableWalk(
+      table, ModelImpl::tableRoot(table), bytes(key), key.size());
+  *pair = ModelImpl::tableWalk(table, state, &separator, 1);
+  if (key.empty()) return 0;
+  const int value = ModelImpl::tableValue(table, state);
+  return value < 0 ? 0 : value;
+}
+
+// The count of the pair whose left key and separator led to state, the
+// right key being right (0 when absent).
+int pairCount(const ModelTrie& table, int64_t state, const unsigned char* right,
+              size_t length) {
+  const int value = ModelImpl::tableValue(
+      table, ModelImpl::tableWalk(table, state, right, length));
+  return value < 0 ? 0 : value;
+}
+
+int pairCount(const ModelTrie& table, int64_t state, const std::string& right) {
+  return pairCount(table, state, bytes(right), right.size());
 }
 
 }  // namespace
@@ -194,7 +215,6 @@ void TaggerImpl::refreshMemo() {
     signature_ = now;
   }
   memo_.trimCosts();
-  pieces_.clear();
 }
 
 const MemoWord* TaggerImpl::memoWord(const ModelImpl* model,
@@ -209,18 +229,23 @@ const MemoWord* TaggerImpl::memoWord(const ModelImpl* model,
   token_.assign(token, token + length);
   token_.push_back(0);
   analyzer_.process(token_.data(), &scratch_);
-  pieces_.clear();
   std::unique_ptr<MemoWord> memo(new MemoWord());
   memo->assign(scratch_);
-  size_t j = 0;
-  for (const CandidateImpl::ResultList::Node* row = scratch_.results().head();
-       row != nullptr; row = row->next, ++j) {
-    const ResultImpl* r = row->element;
-    if (model != nullptr) memo->rows[j].within = withinCost(model, r);
-    memo->rows[j].first = firstUnitId(r);
-    memo->rows[j].last = lastUnitId(r);
-  }
   scratch_.clear();
+  // The unit of every morpheme, from the compact records.
+  ids_.resize(memo->morphemes.size());
+  for (size_t m = 0; m < ids_.size(); ++m) {
+    const MemoMorpheme& mm = memo->morphemes[m];
+    ids_[m] = morphemeUnitId(mm.pos, memo->texts.data() + mm.text);
+  }
+  bomId_ = memo_.pseudoId(BEGIN_OF_MORPHEME);
+  eomId_ = memo_.pseudoId(END_OF_MORPHEME);
+  for (MemoRow& row : memo->rows) {
+    const uint32_t* ids = ids_.data() + row.begin;
+    if (model != nullptr) row.within = withinCost(model, ids, row.count);
+    row.first = row.count > 0 ? ids[0] : unitId(EMPTY_UNIT);
+    row.last = row.count > 0 ? ids[row.count - 1] : unitId(EMPTY_UNIT);
+  }
   return memo_.insert(wordKey_, std::move(memo));
 }
 
@@ -252,8 +277,9 @@ const UnitCounts& TaggerImpl::morphemeCounts(const ModelImpl* model,
   UnitCounts& counts = memo_.counts(u);
   if (!counts.morpheme) {
     const UnitKeys& keys = memo_.unit(u);
-    counts.morphemeLex = model->getMorphemeTransition(keys.lex.c_str());
-    counts.morphemeTag = model->getMorphemeTransition(keys.tag.c_str());
+    const ModelTrie& table = model->morphemeTable();
+    counts.morphemeLex = ownCount(table, keys.lex, &counts.morphemeLexPair);
+    counts.morphemeTag = ownCount(table, keys.tag, &counts.morphemeTagPair);
     counts.morpheme = true;
   }
   return counts;
@@ -263,8 +289,9 @@ const UnitCounts& TaggerImpl::eojulCounts(const ModelImpl* model, uint32_t u) {
   UnitCounts& counts = memo_.counts(u);
   if (!counts.eojul) {
     const UnitKeys& keys = memo_.unit(u);
-    counts.eojulLex = model->getEojulTransition(keys.lex.c_str());
-    counts.eojulTag = model->getEojulTransition(keys.tag.c_str());
+    const ModelTrie& table = model->eojulTable();
+    counts.eojulLex = ownCount(table, keys.lex, &counts.eojulLexPair);
+    counts.eojulTag = ownCount(table, keys.tag, &counts.eojulTagPair);
     counts.eojul = true;
   }
   return counts;
@@ -273,46 +300,45 @@ const UnitCounts& TaggerImpl::eojulCounts(const ModelImpl* model, uint32_t u) {
 float TaggerImpl::morphemeStep(const ModelImpl* model, uint32_t p,
                                uint32_t c) {
   const int bom = model->getMorphemeTransitionBOM();
+  const ModelTrie& table = model->morphemeTable();
   const UnitCounts& counts = morphemeCounts(model, p);
-  const UnitKeys& pk = memo_.unit(p);
   const UnitKeys& ck = memo_.unit(c);
-  const float lexical = ratio(
-      model->getMorphemeTransition(joinPair(&pair_, pk.lex, ck.lex)),
-      counts.morphemeLex, bom);
-  const float tagged = ratio(
-      model->getMorphemeTransition(joinPair(&pair_, pk.tag, ck.tag)),
-      counts.morphemeTag, bom);
+  const float lexical =
+      ratio(pairCount(table, counts.morphemeLexPair, ck.lex),
+            counts.morphemeLex, bom);
+  const float tagged =
+      ratio(pairCount(table, counts.morphemeTagPair, ck.tag),
+            counts.morphemeTag, bom);
   return static_cast<float>(-ln(lexical) - ln(tagged));
 }
 
 float TaggerImpl::eojulTransition(const ModelImpl* model, uint32_t u,
                                   uint32_t c) {
   const int boe = model->getEojulTransitionBOE();
+  const ModelTrie& table = model->eojulTable();
   const UnitCounts& counts = eojulCounts(model, u);
-  const UnitKeys& uk = memo_.unit(u);
   const UnitKeys& ck = memo_.unit(c);
-  const float lexical =
-      ratio(model->getEojulTransition(joinPair(&pair_, uk.lex, ck.lex)),
-            counts.eojulLex, boe);
-  const float mixed =
-      ratio(model->getEojulTransition(joinPair(&pair_, uk.tag, ck.lex)),
-            counts.eojulTag, boe);
-  const float tagged =
-      ratio(model->getEojulTransition(joinPair(&pair_, uk.tag, ck.tag)),
-            counts.eojulTag, boe);
+  const float lexical = ratio(pairCount(table, counts.eojulLexPair, ck.lex),
+                              counts.eojulLex, boe);
+  const float mixed = ratio(pairCount(table, counts.eojulTagPair, ck.lex),
+                            counts.eojulTag, boe);
+  const float tagged = ratio(pairCount(table, counts.eojulTagPair, ck.tag),
+                             counts.eojulTag, boe);
   return static_cast<float>(-ln(lexical) - 0.5 * ln(mixed) - ln(tagged));
 }
 
 float TaggerImpl::endCost(const ModelImpl* model, uint32_t z) {
   const int boe = model->getEojulTransitionBOE();
+  const ModelTrie& table = model->eojulTable();
   const UnitCounts& counts = eojulCounts(model, z);
-  const UnitKeys& zk = memo_.unit(z);
-  const std::string eoe(END_OF_EOJUL);
+  const unsigned char* eoe =
+      reinterpret_cast<const unsigned char*>(END_OF_EOJUL);
+  const size_t length = std::strlen(END_OF_EOJUL);
   const float lexical =
-      ratio(model->getEojulTransition(joinPair(&pair_, zk.lex, eoe)),
+      ratio(pairCount(table, counts.eojulLexPair, eoe, length),
             counts.eojulLex, boe);
   const float tagged =
-      ratio(model->getEojulTransition(joinPair(&pair_, zk.tag, eoe)),
+      ratio(pairCount(table, counts.eojulTagPair, eoe, length),
             counts.eojulTag, boe);
   return static_cast<float>(-ln(lexical) - ln(tagged));
 }
@@ -322,29 +348,38 @@ uint32_t TaggerImpl::unitId(const ModelUnit& unit) {
   return memo_.unitId(left_);
 }
 
-uint32_t TaggerImpl::morphemeUnitId(const ResultImpl* r, int t) {
-  const unsigned code = static_cast<unsigned>(r->pos(t));
-  const char* lexicon = r->lexicon(t);
-  for (const Piece& piece : pieces_)
-    if (piece.code == code && piece.text == lexicon) return piece.id;
-  const uint32_t id = unitId(morphemeUnit(lexicon, r->pos(t)));
-  pieces_.push_back(Piece{code, lexicon, id});
+uint32_t TaggerImpl::morphemeUnitId(unsigned code, const char* lexicon) {
+  uint32_t& id = memo_.pieceId(code, lexicon);
+  if (id == WordMemo::NO_UNIT) id = unitId(morphemeUnit(lexicon, pos_t(code)));
   return id;
 }
 
-float TaggerImpl::withinCost(const ModelImpl* model, const ResultImpl* r) {
-  const unsigned long k = r->size();
-  uint32_t p = memo_.pseudoId(BEGIN_OF_MORPHEME);
+uint32_t TaggerImpl::morphemeUnitId(const ResultImpl* r, int t) {
+  return morphemeUnitId(static_cast<unsigned>(r->pos(t)), r->lexicon(t));
+}
+
+float TaggerImpl::withinCost(const ModelImpl* model, const uint32_t* ids,
+                             size_t k) {
+  uint32_t p = bomId_;
   float s = 0.0f;
-  for (unsigned long t = 0; t <= k; ++t) {
-    const uint32_t c = t < k ? morphemeUnitId(r, static_cast<int>(t))
-                             : memo_.pseudoId(END_OF_MORPHEME);
+  for (size_t t = 0; t <= k; ++t) {
+    const uint32_t c = t < k ? ids[t] : eomId_;
     float& step = memo_.step(p, c);
     if (std::isnan(step)) step = morphemeStep(model, p, c);
     s += step;
     p = c;
   }
   return s;
+}
+
+float TaggerImpl::withinCost(const ModelImpl* model, const ResultImpl* r) {
+  const unsigned long k = r->size();
+  ids_.clear();
+  for (unsigned long t = 0; t < k; ++t)
+    ids_.push_back(morphemeUnitId(r, static_cast<int>(t)));
+  bomId_ = memo_.pseudoId(BEGIN_OF_MORPHEME);
+  eomId_ = memo_.pseudoId(END_OF_MORPHEME);
+  return withinCost(model, ids_.data(), ids_.size());
 }
 
 uint32_t TaggerImpl::firstUnitId(const ResultImpl* r) {
@@ -364,7 +399,6 @@ void TaggerImpl::computeMorphemeTransition() {
   unsigned long i = 0;
   for (CandidateList::Node* column = candidates_.head();
        column != nullptr && i < node_.count(); column = column->next, ++i) {
-    pieces_.clear();
     unsigned long j = 0;
     for (CandidateImpl::ResultList::Node* row =
              column->element->results().head();
@@ -439,39 +473,50 @@ void TaggerImpl::chooseFirstResults(SentenceImpl* sentence) {
 
 namespace {
 
-// The distinct values of ids[0 .. n) in order of first appearance, and the
-// index of each id among them.
-void distinctUnits(const uint32_t* ids, size_t n, std::vector<uint32_t>* units,
-                   std::vector<uint32_t>* indexOf) {
-  units->clear();
-  indexOf->clear();
+// The distinct values of ids[0 .. n) in order of first appearance into
+// units, and the index of each id among them into indexOf; returns their
+// number.
+size_t distinctUnits(const uint32_t* ids, size_t n, uint32_t* units,
+                     uint32_t* indexOf) {
+  size_t count = 0;
   for (size_t r = 0; r < n; ++r) {
-    size_t u = 0;
-    while (u < units->size() && (*units)[u] != ids[r]) ++u;
-    if (u == units->size()) units->push_back(ids[r]);
-    indexOf->push_back(static_cast<uint32_t>(u));
+    size_t k = 0;
+    while (k < count && units[k] != ids[r]) ++k;
+    if (k == count) units[count++] = ids[r];
+    indexOf[r] = static_cast<uint32_t>(k);
   }
+  return count;
 }
 
 }  // namespace
 
 unsigned long TaggerImpl::search(const ModelImpl* model) {
   const size_t n = rowStart_.size() - 1;
+  const size_t width = std::max<size_t>(1, node_.width());
+  lastUnits_.resize(width);
+  lastOf_.resize(width);
+  firstUnits_.resize(width);
+  firstOf_.resize(width);
+  previousScores_.resize(width);
+  scores_.resize(width);
   // Column 0's predecessor: BOE with score 0.
-  const uint32_t boe = memo_.pseudoId(BEGIN_OF_EOJUL);
-  distinctUnits(&boe, 1, &lastUnits_, &lastOf_);
+  lastUnits_[0] = memo_.pseudoId(BEGIN_OF_EOJUL);
+  lastOf_[0] = 0;
+  previousScores_[0] = 0.0f;
+  size_t lasts = 1;
+  size_t predecessors = 1;
   float finalScore = NO_PATH_SCORE;
   unsigned long finalIndex = 0;
   for (size_t i = 0; i < n; ++i) {
     const bool last = i == n - 1;
     const size_t rows = rowStart_[i + 1] - rowStart_[i];
-    const size_t predecessors = lastOf_.size();
     // The transitions between the distinct last units of column i - 1 and
-    // the distinct first units of column i.
-    distinctUnits(&firstIds_[rowStart_[i]], rows, &firstUnits_, &firstOf_);
-    const size_t firsts = firstUnits_.size();
-    transitions_.resize(lastUnits_.size() * firsts);
-    for (size_t a = 0; a < lastUnits_.size(); ++a) {
+    // the distinct first units of column i, then, for each first unit, the
+    // transition from every predecessor row.
+    const size_t firsts = distinctUnits(&firstIds_[rowStart_[i]], rows,
+                                        firstUnits_.data(), firstOf_.data());
+    transitions_.resize(lasts * firsts);
+    for (size_t a = 0; a < lasts; ++a) {
       for (size_t b = 0; b < firsts; ++b) {
         float& t = memo_.transition(lastUnits_[a], firstUnits_[b]);
         if (std::isnan(t))
@@ -479,15 +524,19 @@ unsigned long TaggerImpl::search(const ModelImpl* model) {
         transitions_[a * firsts + b] = t;
       }
     }
+    fromRow_.resize(firsts * predecessors);
+    for (size_t b = 0; b < firsts; ++b)
+      for (size_t k = 0; k < predecessors; ++k)
+        fromRow_[b * predecessors + k] = transitions_[lastOf_[k] * firsts + b];
+
+    const float* scores = previousScores_.data();
     for (size_t j = 0; j < rows; ++j) {
       const float p = node_.getProbability(i, j);
-      const uint32_t b = firstOf_[j];
+      const float* transition = &fromRow_[firstOf_[j] * predecessors];
       float bound = PATH_BOUND;
       TagChoice best{0, NO_PATH_SCORE};
       for (size_t k = 0; k < predecessors; ++k) {
-        const float transition = transitions_[lastOf_[k] * firsts + b];
-        const float score = i == 0 ? 0.0f : node_.getScore(i - 1, k);
-        const float total = (score + p) + transition;
+        const float total = (scores[k] + p) + transition[k];
         if (bound > total) {
           bound = total;
           best.score = total;
@@ -501,12 +550,16 @@ unsigned long TaggerImpl::search(const ModelImpl* model) {
         best.score += end;
       }
       node_.setEdge(i, j, static_cast<int>(best.index), best.score);
-      if (last && finalScore > node_.getScore(i, j)) {
-        finalScore = node_.getScore(i, j);
+      scores_[j] = best.score;
+      if (last && finalScore > best.score) {
+        finalScore = best.score;
         finalIndex = j;
       }
     }
-    distinctUnits(&lastIds_[rowStart_[i]], rows, &lastUnits_, &lastOf_);
+    previousScores_.swap(scores_);
+    lasts = distinctUnits(&lastIds_[rowStart_[i]], rows, lastUnits_.data(),
+                          lastOf_.data());
+    predecessors = rows;
   }
   return finalIndex;
 }
@@ -530,7 +583,6 @@ int TaggerImpl::tagging(SentenceImpl* sentence) {
   lastIds_.clear();
   for (CandidateList::Node* column = candidates_.head(); column != nullptr;
        column = column->next) {
-    pieces_.clear();
     for (const CandidateImpl::ResultList::Node* row =
              column->element->results().head();
          row != nullptr; row = row->next) {

@@ -158,8 +158,10 @@ class TaggerImpl : public Tagger {
   // Tags the columns into the sentence; 0, or -1 when the matrix or a
   // result cannot be allocated.
   int tagColumns(const ModelImpl* model, SentenceImpl* sentence);
-  // The within-eojeol cost of a result.
+  // The within-eojeol cost of a result, and of the units ids[0 .. k) (the
+  // ids of BOM and EOM in bomId_ and eomId_).
   float withinCost(const ModelImpl* model, const ResultImpl* r);
+  float withinCost(const ModelImpl* model, const uint32_t* ids, size_t k);
   // The interned ids of the first and the last unit of a result.
   uint32_t firstUnitId(const ResultImpl* r);
   uint32_t lastUnitId(const ResultImpl* r);
@@ -182,6 +184,8 @@ class TaggerImpl : public Tagger {
   // The interned id of a unit, and of the unit of morpheme t of a result.
   uint32_t unitId(const ModelUnit& unit);
   uint32_t morphemeUnitId(const ResultImpl* r, int t);
+  // The interned id of the unit of a morpheme by tag code and text.
+  uint32_t morphemeUnitId(unsigned code, const char* lexicon);
 
   const Model* model_;
   AnalyzerImpl analyzer_;
@@ -193,20 +197,15 @@ class TaggerImpl : public Tagger {
   bool strict_;
   WordMemo memo_;
   MemoSignature signature_;
-  // Storage reused across look-ups and sentences: a pair key, the keys of
-  // a unit being interned, a word key, the analyses of a new word.
-  std::string pair_;
+  // Storage reused across look-ups and sentences: the keys of a unit being
+  // interned, a word key, the analyses of a new word, the unit ids of its
+  // morphemes.
   UnitKeys left_;
   std::string wordKey_;
   std::vector<unsigned short> token_;
-  // The unit ids of the morphemes of the word being memoised, by tag code
-  // and text: its analyses share most of their morphemes.
-  struct Piece {
-    unsigned code;
-    std::string text;
-    uint32_t id;
-  };
-  std::vector<Piece> pieces_;
+  std::vector<uint32_t> ids_;
+  uint32_t bomId_ = 0;
+  uint32_t eomId_ = 0;
   CandidateImpl scratch_;
   // The sentence being tagged: its columns; per column, the index of its
   // first row in the unit ids of every row.
@@ -222,6 +221,11 @@ class TaggerImpl : public Tagger {
   std::vector<uint32_t> firstUnits_;
   std::vector<uint32_t> firstOf_;
   std::vector<float> transitions_;
+  // For each distinct first unit of the right column, the transition from
+  // every row of the left one; the scores of the left and the right rows.
+  std::vector<float> fromRow_;
+  std::vector<float> previousScores_;
+  std::vector<float> scores_;
 };
 
 #endif  // TALMORO_TAGGER_TAGGER_IMPL_H_

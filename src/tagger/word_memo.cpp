@@ -1,5 +1,6 @@
 #include "tagger/word_memo.h"
 
+#include <algorithm>
 #include <cstring>
 #include <limits>
 #include <new>
@@ -9,11 +10,25 @@ namespace {
 
 const float UNKNOWN = std::numeric_limits<float>::quiet_NaN();
 
-// Bookkeeping per hash-map entry, added to the bytes of its contents: for
-// entries with a string key, and for those keyed by a number (node, key,
-// value, bucket).
+// Bookkeeping per entry of a map with a string key, added to the bytes of
+// its contents (node, key, value, bucket).
 constexpr size_t ENTRY_OVERHEAD = 64;
-constexpr size_t NUMERIC_ENTRY_BYTES = 40;
+
+// The largest unit id: keys keep the top bit for the kind of cost.
+constexpr uint32_t MAX_UNIT_ID = 0x7FFFFFFEu;
+
+// FNV-1a over a morpheme's tag code and text; the text's length too.
+uint32_t pieceHash(unsigned code, const char* text, size_t* length) {
+  uint32_t h = 2166136261u ^ code;
+  h *= 16777619u;
+  size_t n = 0;
+  for (; text[n] != '\0'; ++n) {
+    h ^= static_cast<unsigned char>(text[n]);
+    h *= 16777619u;
+  }
+  *length = n;
+  return h;
+}
 
 uint32_t narrow(uint64_t value) {
   if (value > std::numeric_limits<uint32_t>::max()) throw std::bad_alloc();
@@ -29,23 +44,18 @@ void MemoWord::assign(const CandidateImpl& candidate) {
   // Sized once: the memo holds many words, and grown vectors carry unused
   // capacity.
   size_t morphemeCount = 0;
-  size_t textBytes = 0;
   for (const CandidateImpl::ResultList::Node* node =
            candidate.results().head();
-       node != nullptr; node = node->next) {
-    const ResultImpl* r = node->element;
-    const unsigned long k = r->size();
-    morphemeCount += k;
-    for (unsigned long m = 0; m < k; ++m)
-      textBytes += std::strlen(r->lexicon(static_cast<int>(m))) + 1;
-  }
-  narrow(textBytes);
+       node != nullptr; node = node->next)
+    morphemeCount += node->element->size();
   std::vector<MemoRow>().swap(rows);
   std::vector<MemoMorpheme>().swap(morphemes);
   std::string().swap(texts);
   rows.reserve(candidate.size());
   morphemes.reserve(morphemeCount);
-  texts.reserve(textBytes);
+  // The records first, each text's offset in the pool being the sum of the
+  // lengths before it; then the texts, copied into a pool of that size.
+  uint64_t textBytes = 0;
   for (const CandidateImpl::ResultList::Node* node =
            candidate.results().head();
        node != nullptr; node = node->next) {
@@ -54,14 +64,25 @@ void MemoWord::assign(const CandidateImpl& candidate) {
     rows.push_back(MemoRow{r->score(), 0.0f, 0, 0,
                            static_cast<uint32_t>(morphemes.size()),
                            static_cast<uint32_t>(k)});
-    for (unsigned long m = 0; m < k; ++m) {
-      const int i = static_cast<int>(m);
-      morphemes.push_back(MemoMorpheme{static_cast<unsigned int>(r->pos(i)),
-                                       static_cast<uint32_t>(texts.size()),
-                                       narrow(r->startOffset(i)),
-                                       narrow(r->endOffset(i))});
-      texts.append(r->lexicon(i));
-      texts.push_back('\0');
+    const ResultImpl::Morpheme* m = r->morphemes();
+    for (unsigned long i = 0; i < k; ++i) {
+      morphemes.push_back(MemoMorpheme{m[i].tag, narrow(textBytes),
+                                       narrow(m[i].start), narrow(m[i].end)});
+      textBytes += std::strlen(r->lexicon(static_cast<int>(i))) + 1;
+    }
+  }
+  texts.resize(narrow(textBytes));
+  size_t next = 0;
+  for (const CandidateImpl::ResultList::Node* node =
+           candidate.results().head();
+       node != nullptr; node = node->next) {
+    const ResultImpl* r = node->element;
+    const unsigned long k = r->size();
+    for (unsigned long i = 0; i < k; ++i, ++next) {
+      const uint32_t at = morphemes[next].text;
+      const size_t end = next + 1 < morphemes.size() ? morphemes[next + 1].text
+                                                     : texts.size();
+      std::memcpy(&texts[at], r->lexicon(static_cast<int>(i)), end - at);
     }
   }
 }
@@ -87,7 +108,7 @@ size_t MemoWord::bytes() const {
 }
 
 WordMemo::WordMemo(size_t budget)
-    : budget_(budget), bytes_(0), costBytes_(0) {}
+    : budget_(budget), bytes_(0) {}
 
 void WordMemo::reset() {
   words_.clear();
@@ -97,17 +118,16 @@ void WordMemo::reset() {
   counts_.clear();
   pseudo_.clear();
   endCosts_.clear();
-  transitions_.clear();
-  steps_.clear();
+  costs_.clear();
+  std::vector<Piece>().swap(pieces_);
+  std::string().swap(pieceTexts_);
+  pieceCount_ = 0;
+  pieceBytes_ = 0;
   bytes_ = 0;
-  costBytes_ = 0;
 }
 
 void WordMemo::trimCosts() {
-  if (costBytes_ <= budget_ / 4) return;
-  transitions_.clear();
-  steps_.clear();
-  costBytes_ = 0;
+  if (costs_.bytes() > budget_ / 4) costs_.clear();
 }
 
 const MemoWord* WordMemo::find(const std::string& key) const {
@@ -130,6 +150,7 @@ const MemoWord* WordMemo::insert(const std::string& key,
 uint32_t WordMemo::unitId(const UnitKeys& keys) {
   auto found = unitIds_.find(keys.lex);
   if (found != unitIds_.end()) return found->second;
+  if (units_.size() > MAX_UNIT_ID) throw std::bad_alloc();
   const uint32_t id = static_cast<uint32_t>(units_.size());
   unitIds_.emplace(keys.lex, id);
   units_.push_back(keys);
@@ -140,6 +161,42 @@ uint32_t WordMemo::unitId(const UnitKeys& keys) {
   return id;
 }
 
+uint32_t& WordMemo::pieceId(unsigned code, const char* text) {
+  size_t length;
+  const uint32_t hash = pieceHash(code, text, &length);
+  if (2 * (pieceCount_ + 1) > pieces_.size()) {
+    // Doubled and refilled at half load.
+    std::vector<Piece> old(std::max<size_t>(64, 2 * pieces_.size()),
+                           Piece{0, 0, NO_UNIT, NO_UNIT});
+    old.swap(pieces_);
+    const size_t mask = pieces_.size() - 1;
+    for (const Piece& p : old) {
+      if (p.text == NO_UNIT) continue;
+      size_t i = p.hash & mask;
+      while (pieces_[i].text != NO_UNIT) i = (i + 1) & mask;
+      pieces_[i] = p;
+    }
+  }
+  const size_t mask = pieces_.size() - 1;
+  size_t i = hash & mask;
+  for (; pieces_[i].text != NO_UNIT; i = (i + 1) & mask) {
+    const Piece& p = pieces_[i];
+    if (p.hash == hash && p.code == code &&
+        std::memcmp(pieceTexts_.data() + p.text, text, length + 1) == 0)
+      return pieces_[i].id;
+  }
+  if (pieceTexts_.size() >= NO_UNIT) throw std::bad_alloc();
+  const uint32_t offset = static_cast<uint32_t>(pieceTexts_.size());
+  pieceTexts_.append(text, length + 1);
+  pieces_[i] = Piece{hash, code, offset, NO_UNIT};
+  ++pieceCount_;
+  const size_t held =
+      pieces_.capacity() * sizeof(Piece) + pieceTexts_.capacity();
+  bytes_ += held - pieceBytes_;
+  pieceBytes_ = held;
+  return pieces_[i].id;
+}
+
 uint32_t WordMemo::pseudoId(const char* name) {
   for (const Pseudo& p : pseudo_)
     if (p.name == name) return p.id;
@@ -148,20 +205,30 @@ uint32_t WordMemo::pseudoId(const char* name) {
   return id;
 }
 
-float& WordMemo::transition(uint32_t a, uint32_t b) {
-  const uint64_t key = (static_cast<uint64_t>(a) << 32) | b;
-  auto found = transitions_.find(key);
-  if (found != transitions_.end()) return found->second;
-  costBytes_ += NUMERIC_ENTRY_BYTES;
-  return transitions_.emplace(key, UNKNOWN).first->second;
+float& CostTable::insert(size_t i, uint64_t key) {
+  keys_[i] = key;
+  values_[i] = UNKNOWN;
+  ++size_;
+  return values_[i];
 }
 
-float& WordMemo::endCost(uint32_t z) { return endCosts_[z]; }
+void CostTable::grow() {
+  std::vector<uint64_t> keys(std::max<size_t>(1024, 2 * keys_.size()), EMPTY);
+  std::vector<float> values(keys.size(), UNKNOWN);
+  const size_t mask = keys.size() - 1;
+  for (size_t j = 0; j < keys_.size(); ++j) {
+    if (keys_[j] == EMPTY) continue;
+    size_t i = home(keys_[j], mask);
+    while (keys[i] != EMPTY) i = (i + 1) & mask;
+    keys[i] = keys_[j];
+    values[i] = values_[j];
+  }
+  keys_.swap(keys);
+  values_.swap(values);
+}
 
-float& WordMemo::step(uint32_t p, uint32_t c) {
-  const uint64_t key = (static_cast<uint64_t>(p) << 32) | c;
-  auto found = steps_.find(key);
-  if (found != steps_.end()) return found->second;
-  costBytes_ += NUMERIC_ENTRY_BYTES;
-  return steps_.emplace(key, UNKNOWN).first->second;
+void CostTable::clear() {
+  std::vector<uint64_t>().swap(keys_);
+  std::vector<float>().swap(values_);
+  size_ = 0;
 }

@@ -33,14 +33,59 @@ struct UnitKeys {
 };
 
 // The counts of a unit's own keys in the model's two tables, each pair
-// looked up once.
+// looked up once, and the table states (ModelImpl::tableWalk) after each
+// key and the pair separator, from which the pairs the unit begins are
+// looked up without writing their keys.
 struct UnitCounts {
-  bool morpheme = false;  // morphemeLex and morphemeTag are known
-  bool eojul = false;     // eojulLex and eojulTag are known
+  bool morpheme = false;  // the morpheme* fields are known
+  bool eojul = false;     // the eojul* fields are known
   int morphemeLex = 0;
   int morphemeTag = 0;
   int eojulLex = 0;
   int eojulTag = 0;
+  int64_t morphemeLexPair = 0;
+  int64_t morphemeTagPair = 0;
+  int64_t eojulLexPair = 0;
+  int64_t eojulTagPair = 0;
+};
+
+// Memoised costs by a 64-bit key: open addressing with linear probing in
+// flat arrays, a fraction of the size of a node-based map.
+class CostTable {
+ public:
+  // A free slot. Keys put unit ids below 2^31 in both halves, so none
+  // equals it.
+  static constexpr uint64_t EMPTY = ~static_cast<uint64_t>(0);
+
+  // The slot of key (NaN when new); valid until the next insertion.
+  float& slot(uint64_t key) {
+    // Grown to keep at most three quarters of the slots in use.
+    if (4 * (size_ + 1) > 3 * keys_.size()) grow();
+    const size_t mask = keys_.size() - 1;
+    size_t i = home(key, mask);
+    while (keys_[i] != key) {
+      if (keys_[i] == EMPTY) return insert(i, key);
+      i = (i + 1) & mask;
+    }
+    return values_[i];
+  }
+  void clear();
+  size_t size() const { return size_; }
+  // Bytes held by the arrays.
+  size_t bytes() const {
+    return keys_.capacity() * (sizeof(uint64_t) + sizeof(float));
+  }
+
+ private:
+  static size_t home(uint64_t key, size_t mask) {
+    return static_cast<size_t>((key * 0x9E3779B97F4A7C15ull) >> 32) & mask;
+  }
+  float& insert(size_t i, uint64_t key);
+  void grow();
+
+  std::vector<uint64_t> keys_;  // EMPTY in a free slot
+  std::vector<float> values_;
+  size_t size_ = 0;
 };
 
 // Offsets count units of the word, which the analyzer reads no further than
@@ -107,6 +152,10 @@ class WordMemo {
 
   // The id of the unit with these keys, interned when new.
   uint32_t unitId(const UnitKeys& keys);
+  // The slot of the unit id of a morpheme by its tag code (as a result
+  // holds it) and text; NO_UNIT when new, for the owner to fill.
+  static constexpr uint32_t NO_UNIT = 0xFFFFFFFFu;
+  uint32_t& pieceId(unsigned code, const char* text);
   // The id of a pseudo unit ("BOM", "EOM", "BOE", "EOE": its name is both
   // of its keys), by the address of its name constant.
   uint32_t pseudoId(const char* name);
@@ -118,16 +167,22 @@ class WordMemo {
   // last unit a of an eojeol to the first unit b of the next one; after the
   // last unit z of a sentence; of the step from unit p to unit c within an
   // eojeol.
-  float& transition(uint32_t a, uint32_t b);
-  float& endCost(uint32_t z);
-  float& step(uint32_t p, uint32_t c);
+  float& transition(uint32_t a, uint32_t b) {
+    return costs_.slot((static_cast<uint64_t>(a) << 32) | b);
+  }
+  float& endCost(uint32_t z) { return endCosts_[z]; }
+  float& step(uint32_t p, uint32_t c) {
+    return costs_.slot(STEP_BIT | (static_cast<uint64_t>(p) << 32) | c);
+  }
 
   size_t words() const { return words_.size(); }
 
  private:
+  // The top key bit of a step.
+  static constexpr uint64_t STEP_BIT = static_cast<uint64_t>(1) << 63;
+
   size_t budget_;
   size_t bytes_;       // words and units
-  size_t costBytes_;   // steps and transitions
   std::unordered_map<std::string, std::unique_ptr<MemoWord>> words_;
   std::vector<std::unique_ptr<MemoWord>> aside_;
   std::unordered_map<std::string, uint32_t> unitIds_;
@@ -139,8 +194,20 @@ class WordMemo {
   };
   std::vector<Pseudo> pseudo_;
   std::vector<float> endCosts_;
-  std::unordered_map<uint64_t, float> transitions_;
-  std::unordered_map<uint64_t, float> steps_;
+  // Transitions and steps in one table; a step's key has its top bit set.
+  CostTable costs_;
+  // The piece table: open addressing over entries whose texts lie in
+  // pieceTexts_.
+  struct Piece {
+    uint32_t hash;
+    uint32_t code;
+    uint32_t text;  // offset in pieceTexts_, NO_UNIT in a free entry
+    uint32_t id;
+  };
+  std::vector<Piece> pieces_;
+  std::string pieceTexts_;
+  size_t pieceCount_ = 0;
+  size_t pieceBytes_ = 0;  // of pieces_ and pieceTexts_, counted in bytes_
 };
 
 #endif  // TALMORO_TAGGER_WORD_MEMO_H_
