@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <vector>
+
 #include "result/candidate_impl.h"
 
 namespace {
@@ -91,6 +93,76 @@ TEST(SentenceTest, AppendPrependGetAndClear) {
   EXPECT_EQ(s.eojuls().tail(), nullptr);
   s.prepend(new EojulImpl("다시", nullptr));
   EXPECT_STREQ(s.get(0)->eojul(), "다시");
+}
+
+// Words dropped by clear() come back from spareEojul() with their storage;
+// a reused word takes new text of any length, and a filled word moved to a
+// sentence again reads only what was put in it.
+TEST(SentenceTest, ClearedWordsAreReused) {
+  SentenceImpl s;
+  EojulImpl* fresh = s.spareEojul();
+  ASSERT_NE(fresh, nullptr);
+  EXPECT_EQ(fresh->eojul(), nullptr);
+  EXPECT_EQ(fresh->result(), nullptr);
+  fresh->eojul("책");
+  fresh->result(noun("책", 0, 1));
+  s.append(fresh);
+  s.append(new EojulImpl("사람이", noun("사람", 2, 4)));
+  s.clear();
+  ASSERT_EQ(s.size(), 0u);
+
+  // Last dropped, first handed out; nothing is handed out twice.
+  EojulImpl* a = s.spareEojul();
+  EojulImpl* b = s.spareEojul();
+  ASSERT_NE(a, nullptr);
+  ASSERT_NE(b, nullptr);
+  EXPECT_NE(a, b);
+  EXPECT_STREQ(a->eojul(), "사람이");
+  EXPECT_EQ(b, fresh);
+  EojulImpl* c = s.spareEojul();  // none left: a new one
+  ASSERT_NE(c, nullptr);
+  EXPECT_NE(c, a);
+  EXPECT_NE(c, b);
+  EXPECT_EQ(c->eojul(), nullptr);
+
+  a->eojul("학");  // shorter: in place
+  EXPECT_STREQ(a->eojul(), "학");
+  a->eojul("학교에서는");  // longer than the buffer
+  EXPECT_STREQ(a->eojul(), "학교에서는");
+  a->eojul(a->eojul() + 3);  // its own tail
+  EXPECT_STREQ(a->eojul(), "교에서는");
+  a->resultImpl()->reset();
+  a->resultImpl()->append(u8("교"), pos_t(NNG), 1, 2);
+  s.append(a);
+  s.append(b);
+  s.append(c);
+  ASSERT_EQ(s.size(), 3u);
+  ASSERT_EQ(s.get(0)->result()->size(), 1u);
+  EXPECT_STREQ(s.get(0)->result()->lexicon(0), "교");
+  EXPECT_EQ(s.get(0)->result()->startOffset(0), 1u);
+  EXPECT_STREQ(s.get(1)->eojul(), "책");
+  b->eojul(nullptr);
+  EXPECT_EQ(s.get(1)->eojul(), nullptr);
+}
+
+// The spare list is bounded: a very long sentence, once cleared, keeps no
+// more than SENTENCE_SPARE_WORDS words.
+TEST(SentenceTest, SpareWordsAreBounded) {
+  SentenceImpl s;
+  for (size_t i = 0; i < SENTENCE_SPARE_WORDS + 50; ++i)
+    s.append(new EojulImpl("책", noun("책", 0, 1)));
+  s.clear();
+  std::vector<EojulImpl*> taken;
+  for (size_t i = 0; i < SENTENCE_SPARE_WORDS; ++i) {
+    taken.push_back(s.spareEojul());
+    ASSERT_NE(taken.back(), nullptr);
+    EXPECT_STREQ(taken.back()->eojul(), "책");
+  }
+  EojulImpl* extra = s.spareEojul();
+  ASSERT_NE(extra, nullptr);
+  EXPECT_EQ(extra->eojul(), nullptr);  // the spares ran out: a new word
+  delete extra;
+  for (EojulImpl* e : taken) delete e;
 }
 
 TEST(SentenceTest, FactoriesCreateAndDestroyFilledContainers) {

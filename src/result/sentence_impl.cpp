@@ -2,6 +2,7 @@
 
 #include <cstdlib>
 #include <cstring>
+#include <new>
 
 namespace {
 
@@ -15,10 +16,12 @@ char* copyText(const char* text) {
 
 }  // namespace
 
-EojulImpl::EojulImpl() : eojul_(nullptr), result_(nullptr) {}
+EojulImpl::EojulImpl() : eojul_(nullptr), capacity_(0), result_(nullptr) {}
 
 EojulImpl::EojulImpl(const char* text, ResultImpl* result)
-    : eojul_(copyText(text)), result_(result) {}
+    : eojul_(copyText(text)),
+      capacity_(eojul_ != nullptr ? std::strlen(eojul_) + 1 : 0),
+      result_(result) {}
 
 EojulImpl::~EojulImpl() { clear(); }
 
@@ -27,9 +30,18 @@ const char* EojulImpl::eojul() const { return eojul_; }
 const Result* EojulImpl::result() const { return result_; }
 
 void EojulImpl::eojul(const char* text) {
+  if (text != nullptr && eojul_ != nullptr) {
+    const size_t n = std::strlen(text) + 1;
+    // text may lie inside the buffer: memmove.
+    if (n <= capacity_) {
+      std::memmove(eojul_, text, n);
+      return;
+    }
+  }
   char* copy = copyText(text);
   std::free(eojul_);
   eojul_ = copy;
+  capacity_ = copy != nullptr ? std::strlen(copy) + 1 : 0;
 }
 
 void EojulImpl::result(ResultImpl* result) {
@@ -40,19 +52,40 @@ void EojulImpl::result(ResultImpl* result) {
 void EojulImpl::clear() {
   std::free(eojul_);
   eojul_ = nullptr;
+  capacity_ = 0;
   delete result_;
   result_ = nullptr;
 }
 
 SentenceImpl::SentenceImpl() {}
 
-SentenceImpl::~SentenceImpl() { clear(); }
+SentenceImpl::~SentenceImpl() {
+  clear();
+  for (EojulImpl* e : spare_) delete e;
+}
 
 void SentenceImpl::clear() {
   for (EojulList::Node* node = eojuls_.head(); node != nullptr;
-       node = node->next)
-    delete node->element;
+       node = node->next) {
+    EojulImpl* e = node->element;
+    if (e == nullptr) continue;
+    if (spare_.size() < SENTENCE_SPARE_WORDS) {
+      try {
+        spare_.push_back(e);
+        continue;
+      } catch (const std::bad_alloc&) {
+      }
+    }
+    delete e;
+  }
   eojuls_.removeAll();
+}
+
+EojulImpl* SentenceImpl::spareEojul() {
+  if (spare_.empty()) return new (std::nothrow) EojulImpl();
+  EojulImpl* e = spare_.back();
+  spare_.pop_back();
+  return e;
 }
 
 unsigned long SentenceImpl::size() const { return eojuls_.size(); }

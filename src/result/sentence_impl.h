@@ -1,11 +1,21 @@
 // EojulImpl and SentenceImpl: the words of a tagged sentence. A sentence
-// owns its words; a word owns its text and its chosen result.
+// owns its words; a word owns its text and its chosen result. A sentence
+// keeps the words that clear() drops, up to SENTENCE_SPARE_WORDS of them,
+// and hands them out again through spareEojul(): a tagger fills the same
+// sentence line after line, and reusing the words, their text buffers and
+// their results spares most of the allocation.
 #ifndef TALMORO_RESULT_SENTENCE_IMPL_H_
 #define TALMORO_RESULT_SENTENCE_IMPL_H_
+
+#include <cstddef>
+#include <vector>
 
 #include "api/talmoro.h"
 #include "result/doubly_linked_list.h"
 #include "result/result_impl.h"
+
+// The most dropped words a sentence keeps for reuse.
+constexpr size_t SENTENCE_SPARE_WORDS = 1024;
 
 class EojulImpl : public Eojul {
  public:
@@ -20,7 +30,8 @@ class EojulImpl : public Eojul {
   EojulImpl(const EojulImpl&) = delete;
   EojulImpl& operator=(const EojulImpl&) = delete;
 
-  // Replaces the text by a copy of `text` (null: none).
+  // Replaces the text by a copy of `text` (null: none), in the buffer of
+  // the text before when it fits.
   void eojul(const char* text);
   // Takes ownership of `result`, destroying the one held before.
   void result(ResultImpl* result);
@@ -31,6 +42,7 @@ class EojulImpl : public Eojul {
 
  private:
   char* eojul_;
+  size_t capacity_;  // bytes of the buffer eojul_ points to
   ResultImpl* result_;
 };
 
@@ -56,8 +68,15 @@ class SentenceImpl : public Sentence {
   void prepend(EojulImpl* eojul);
   const EojulList& eojuls() const { return eojuls_; }
 
+  // A word to fill and then append or prepend: one that clear() dropped,
+  // with its text and result storage (contents unspecified), else a new
+  // empty one; null when memory runs out. Until it is added, the caller
+  // owns it.
+  EojulImpl* spareEojul();
+
  private:
   EojulList eojuls_;
+  std::vector<EojulImpl*> spare_;
 };
 
 #endif  // TALMORO_RESULT_SENTENCE_IMPL_H_

@@ -617,10 +617,9 @@ int TaggerImpl::tagColumns(const ModelImpl* model, SentenceImpl* sentence) {
     for (const Column& column : columns_) {
       const MemoWord* w = column.word;
       if (w->rows.empty()) continue;
-      ResultImpl* r = w->result(0, column.base);
-      if (r == nullptr) return -1;
-      sentence->append(
-          new EojulImpl(w->hasOrigin ? w->origin.c_str() : nullptr, r));
+      EojulImpl* e = wordOf(column, 0, sentence);
+      if (e == nullptr) return -1;
+      sentence->append(e);
     }
     return 0;
   }
@@ -654,13 +653,31 @@ int TaggerImpl::tagColumns(const ModelImpl* model, SentenceImpl* sentence) {
       j = 0;
       continue;
     }
-    ResultImpl* r = w->result(j, columns_[i].base);
-    if (r == nullptr) return -1;
+    EojulImpl* e = wordOf(columns_[i], j, sentence);
+    if (e == nullptr) return -1;
     j = static_cast<unsigned long>(node_.getEdge(i, j));
-    sentence->prepend(
-        new EojulImpl(w->hasOrigin ? w->origin.c_str() : nullptr, r));
+    sentence->prepend(e);
   }
   return 0;
+}
+
+EojulImpl* TaggerImpl::wordOf(const Column& column, size_t row,
+                              SentenceImpl* sentence) {
+  const MemoWord* w = column.word;
+  EojulImpl* e = sentence->spareEojul();
+  if (e == nullptr) return nullptr;
+  ResultImpl* r = e->resultImpl();
+  if (r == nullptr) {
+    r = new (std::nothrow) ResultImpl();
+    if (r == nullptr) {
+      delete e;
+      return nullptr;
+    }
+    e->result(r);
+  }
+  e->eojul(w->hasOrigin ? w->origin.c_str() : nullptr);
+  w->fill(row, column.base, r);
+  return e;
 }
 
 void TaggerImpl::printCandidates() const {

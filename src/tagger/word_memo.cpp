@@ -89,7 +89,12 @@ void MemoWord::assign(const CandidateImpl& candidate) {
 
 ResultImpl* MemoWord::result(size_t j, unsigned long base) const {
   ResultImpl* r = new (std::nothrow) ResultImpl();
-  if (r == nullptr) return nullptr;
+  if (r != nullptr) fill(j, base, r);
+  return r;
+}
+
+void MemoWord::fill(size_t j, unsigned long base, ResultImpl* r) const {
+  r->reset();
   const MemoRow& row = rows[j];
   for (uint32_t m = row.begin; m < row.begin + row.count; ++m) {
     const MemoMorpheme& mm = morphemes[m];
@@ -98,7 +103,6 @@ ResultImpl* MemoWord::result(size_t j, unsigned long base) const {
               static_cast<unsigned long>(mm.end) + base);
   }
   r->score(row.score);
-  return r;
 }
 
 size_t MemoWord::bytes() const {

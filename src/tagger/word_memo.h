@@ -122,6 +122,8 @@ struct MemoWord {
   // A new result equal to row j, its offsets moved by base; null when it
   // cannot be allocated.
   ResultImpl* result(size_t j, unsigned long base) const;
+  // Makes r equal to row j, its offsets moved by base, reusing r's storage.
+  void fill(size_t j, unsigned long base, ResultImpl* r) const;
   // Bytes held, roughly, for the memo's budget.
   size_t bytes() const;
 };
