@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <string>
 #include <vector>
@@ -251,6 +252,54 @@ TEST(CandidateTest, PrintListsResultsThenABlankLine) {
   testing::internal::CaptureStdout();
   empty.print();
   EXPECT_EQ(testing::internal::GetCapturedStdout(), "\n");
+}
+
+// Head, tail, links and count of a bare list agree with `want`.
+void expectInts(const DoublyLinkedList<int*>& list,
+                const std::vector<int*>& want) {
+  ASSERT_EQ(list.size(), want.size());
+  const DoublyLinkedList<int*>::Node* prev = nullptr;
+  const DoublyLinkedList<int*>::Node* node = list.head();
+  for (size_t i = 0; i < want.size(); ++i, prev = node, node = node->next) {
+    ASSERT_NE(node, nullptr);
+    EXPECT_EQ(node->element, want[i]) << "at " << i;
+    EXPECT_EQ(node->prev, prev);
+  }
+  EXPECT_EQ(node, nullptr);
+  EXPECT_EQ(list.tail(), prev);
+}
+
+TEST(CandidateTest, ListReusesUnlinkedNodesWithFreshLinks) {
+  int a = 1, b = 2, c = 3, d = 4;
+  DoublyLinkedList<int*> list;
+  list.append(&a);
+  DoublyLinkedList<int*>::Node* middle = list.append(&b);
+  list.append(&c);
+  list.unlink(middle);
+  expectInts(list, {&a, &c});
+  // The node given back is taken again, at the head as at the tail.
+  EXPECT_EQ(list.prepend(&d), middle);
+  expectInts(list, {&d, &a, &c});
+
+  // After removeAll every node is taken again before a new one is made,
+  // and the list built from them is whole in both directions.
+  std::vector<const void*> used;
+  for (auto* n = list.head(); n != nullptr; n = n->next) used.push_back(n);
+  list.removeAll();
+  expectInts(list, {});
+  std::vector<const void*> again;
+  again.push_back(list.append(&b));
+  again.push_back(list.prepend(&a));
+  again.push_back(list.append(&c));
+  expectInts(list, {&a, &b, &c});
+  for (const void* n : again)
+    EXPECT_NE(std::find(used.begin(), used.end(), n), used.end());
+  list.append(&d);  // more than were ever unlinked: a new node
+  expectInts(list, {&a, &b, &c, &d});
+  list.unlink(list.tail());
+  list.unlink(list.head());
+  expectInts(list, {&b, &c});
+  list.removeAll();
 }
 
 }  // namespace

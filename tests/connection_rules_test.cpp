@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "base/membuf.h"
+#include "base/text.h"
 #include "base/revision.h"
 #include "knowledge/inter_result.h"
 #include "pos/attribute_bits.h"
@@ -580,6 +581,29 @@ TEST_F(ConnectionRulesTest, TagLessPieceContinuesTheSameUnit) {
   EXPECT_TRUE(both(piece, node({{VV, u"가"}, {POS_ZERO, u"ㄴ"}})));
   EXPECT_TRUE(neither(piece, node({{VV, u"가"}, {POS_ZERO, u"ㄹ"}})));
   EXPECT_TRUE(neither(piece, word(VV, u"가")));
+}
+
+// The particle forms against units at and beyond the edges of the syllable
+// block, each read as the text's own split into jamo gives it: 가 and 힣
+// (open, closed), the unassigned units right after the block (split as
+// syllables), a unit past them and a letter (neither open nor closed).
+TEST_F(ConnectionRulesTest, ParticleFormAtTheEdgesOfTheSyllableBlock) {
+  const InterResult& afterOpen = marked(JKS, u"가", JOSA_AFTER_OPEN_SYLLABLE);
+  const InterResult& afterClosed =
+      marked(JKS, u"이", JOSA_AFTER_CLOSED_SYLLABLE);
+  for (char16_t unit : {u'\uAC00', u'\uAC01', u'\uD7A3', u'\uD7A4',
+                        u'\uD7AF', u'\uD7B0', u'\u3131', u'a'}) {
+    unsigned short initial = 0, medial = 0, final = 0;
+    decode_han(static_cast<unsigned short>(unit), initial, medial, final);
+    const bool syllable = initial != 99 && medial != 99;
+    const bool open = syllable && final == 0;
+    const bool closed = syllable && final != 0;
+    const InterResult& noun = word(NNG, std::u16string(u"사") + unit);
+    EXPECT_EQ(both(afterOpen, noun), !closed) << std::hex << unit;
+    EXPECT_EQ(neither(afterOpen, noun), closed) << std::hex << unit;
+    EXPECT_EQ(both(afterClosed, noun), !open) << std::hex << unit;
+    EXPECT_EQ(neither(afterClosed, noun), open) << std::hex << unit;
+  }
 }
 
 }  // namespace

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <initializer_list>
 #include <memory>
 #include <string>
 #include <vector>
@@ -400,6 +401,91 @@ TEST(ResultTest, SetKeepsLongTextsWhole) {
   EXPECT_STREQ(r.lexicon(11), "는");
   EXPECT_STREQ(r.lexicon(12), "가");
   EXPECT_EQ(r.endOffset(12), 127u);
+}
+
+// set() on the nodes of `all` at `picks`, in that order.
+std::string setOn(Path& all, std::initializer_list<uint64_t> picks) {
+  OpStack<InterResult*> path;
+  for (uint64_t k : picks) path.push(all.stack().at(k));
+  ResultImpl r;
+  r.set(nullptr, path);
+  return describe(r);
+}
+
+TEST(ResultTest, NodeByNodeWithBacktrackingMatchesSetOnEveryPath) {
+  // 0: 하ㅂ/vv ending in a merged jamo; 1: ㅂ니다/ef, which replaces it;
+  // 2: 고/ec; 3: 학교/nng; 4: 다/ef that restores the copula after 3.
+  RecordBytes stem, merging, plain, noun, ending;
+  stem.head().entry(VV | LAST, u"하ㅂ", false);
+  merging.head().entry(EF | LAST, u"ㅂ니다", true);
+  plain.head().entry(EC | LAST, u"고", true);
+  noun.head().entry(NNG | LAST, u"학교", true);
+  ending.head(EOMI_COPULA_DROPPABLE).entry(EF | LAST, u"다", true);
+  Path all;
+  all.node(stem, 0, 1).node(merging, 1, 2).node(plain, 1, 1);
+  all.node(noun, 0, 2).node(ending, 2, 1);
+  auto node = [&](uint64_t k) { return all.stack().at(k); };
+
+  ResultImpl built;
+  ResultImpl::Carry carry = ResultImpl::startCarry();
+  const ResultImpl::Mark atStart = built.mark(carry);
+  ASSERT_TRUE(built.appendNode(node(0), &carry));
+  const ResultImpl::Mark afterStem = built.mark(carry);
+  ASSERT_TRUE(built.appendNode(node(1), &carry));
+  EXPECT_EQ(describe(built), setOn(all, {0, 1}));
+  EXPECT_EQ(describe(built), "ㅂ니다/ef(1,3)");
+
+  // Back to the stem: the record that the merge replaced is back, and so is
+  // the carry (the merge happens again on the same node).
+  built.backTo(afterStem, &carry);
+  EXPECT_EQ(describe(built), setOn(all, {0}));
+  ASSERT_TRUE(built.appendNode(node(2), &carry));
+  EXPECT_EQ(describe(built), setOn(all, {0, 2}));
+  built.backTo(afterStem, &carry);
+  ASSERT_TRUE(built.appendNode(node(1), &carry));
+  EXPECT_EQ(describe(built), setOn(all, {0, 1}));
+
+  // Back to the start: nothing left, and the carry no longer speaks of the
+  // stem, so a new path reads as set() reads it.
+  built.backTo(atStart, &carry);
+  EXPECT_EQ(built.size(), 0u);
+  ASSERT_TRUE(built.appendNode(node(3), &carry));
+  ASSERT_TRUE(built.appendNode(node(4), &carry));
+  EXPECT_EQ(describe(built), setOn(all, {3, 4}));
+  EXPECT_EQ(describe(built), "학교/nng(0,2) 이/vcp(2,3) 다/ef(2,3)");
+}
+
+TEST(ResultTest, AssignCopiesMorphemesAndTextsWhateverTheSizes) {
+  // A source beyond the first storage of a result, copied into one that
+  // held something else and kept its score.
+  std::u16string longText(100, u'가');
+  RecordBytes rec;
+  rec.head().entry(NNG, longText, true);
+  for (int i = 0; i < 10; ++i) rec.entry(JX, u"는", false);
+  rec.entry(JKS | LAST, u"가", false);
+  Path path;
+  path.node(rec, 0, 100);
+  ResultImpl source;
+  source.set(nullptr, path.stack());
+
+  ResultImpl copy;
+  copy.append(reinterpret_cast<const unsigned char*>("x"), pos_t(NNG), 0, 1);
+  copy.score(2.5f);
+  ASSERT_TRUE(copy.assign(source));
+  EXPECT_EQ(describe(copy), describe(source));
+  EXPECT_EQ(copy.size(), 12u);
+  EXPECT_FLOAT_EQ(copy.score(), 2.5f);
+  // The copy owns its texts: emptying the source leaves them.
+  const std::string before = copy.lexicon(0);
+  source.reset();
+  source.append(reinterpret_cast<const unsigned char*>("y"), pos_t(NNG), 0, 1);
+  EXPECT_EQ(copy.lexicon(0), before);
+
+  // An empty source leaves an empty result.
+  ResultImpl empty;
+  ASSERT_TRUE(copy.assign(empty));
+  EXPECT_EQ(copy.size(), 0u);
+  EXPECT_STREQ(copy.lexicon(0), "");
 }
 
 }  // namespace

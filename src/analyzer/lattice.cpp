@@ -426,9 +426,32 @@ void AnalyzerImpl::analysis(unsigned int mode, const unsigned short* text,
     }
   };
 
+  OpStack<InterResult*> path;
+  // The morphemes of the path's first builtDepth nodes, added as results
+  // need them: the results below a common prefix share its work. A path
+  // holds at most one node per unit of the word.
+  ResultImpl built;
+  ResultImpl::Carry carry = ResultImpl::startCarry();
+  ResultImpl::Mark builtMarks[ANALYZER_POSITIONS];
+  uint64_t builtDepth = 0;
+  // Fills `result` as set() on the path would.
+  auto buildResult = [&](ResultImpl* result) {
+    bool fits = path.size() <= ANALYZER_POSITIONS;
+    for (; fits && builtDepth < path.size(); ++builtDepth) {
+      builtMarks[builtDepth] = built.mark(carry);
+      fits = built.appendNode(path.at(builtDepth), &carry);
+    }
+    if (fits && result->assign(built)) return;
+    // Memory ran out: the plain way, and the prefix is built anew.
+    result->reset();
+    result->set(sys_, path);
+    built.reset();
+    carry = ResultImpl::startCarry();
+    builtDepth = 0;
+  };
+
   // Enumeration, depth first, from every node that may begin the word.
   uint32_t marks[ANALYZER_POSITIONS] = {};
-  OpStack<InterResult*> path;
   OpStack<InterResult*>& starts = positions_[0];
   for (uint64_t k = 0; k < starts.size(); ++k) {
     InterResult* start = starts.at(k);
@@ -438,6 +461,9 @@ void AnalyzerImpl::analysis(unsigned int mode, const unsigned short* text,
     link(start);
     if (start->child().size() == 0) continue;
     path.empty();
+    built.reset();
+    carry = ResultImpl::startCarry();
+    builtDepth = 0;
     start->child().rewind();
     path.push(start);
 
@@ -446,13 +472,17 @@ void AnalyzerImpl::analysis(unsigned int mode, const unsigned short* text,
       OpStack<InterResult*>& successors = top->child();
       if (!successors.hasNext()) {
         path.pop();
+        if (builtDepth > path.size()) {
+          builtDepth = path.size();
+          built.backTo(builtMarks[builtDepth], &carry);
+        }
         continue;
       }
       InterResult* next = successors.next();
 
       if (next == nullptr) {
         ResultImpl* result = candidate->newResult();
-        result->set(sys_, path);
+        buildResult(result);
         candidate->append(result);
         // Remember where a number was followed by a bound noun or numeral.
         for (uint64_t c = 1; c < path.size(); ++c) {

@@ -104,9 +104,17 @@ constexpr unsigned short MEDIAL_EU = 18;
 constexpr unsigned short FINAL_NONE = 0;
 constexpr unsigned short FINAL_RIEUL = 8;
 
-// A code unit split into initial, medial and final jamo indices.
+// A code unit split into initial, medial and final jamo indices, as
+// decode_han splits it (every index 99 outside the syllable block); done
+// here inline, since the rules split a unit on many pairs.
 struct Syllable {
-  explicit Syllable(unsigned short c) { decode_han(c, initial, medial, coda); }
+  explicit Syllable(unsigned short c) {
+    const unsigned int s = static_cast<unsigned short>(c - 0xAC00);
+    if (s >= 11184) return;
+    coda = static_cast<unsigned short>(s % 28);
+    medial = static_cast<unsigned short>((s / 28) % 21);
+    initial = static_cast<unsigned short>(s / 28 / 21);
+  }
 
   bool isSyllable() const {
     return initial != NOT_HANGUL && medial != NOT_HANGUL;
@@ -667,28 +675,20 @@ bool defaultConnection(const InterResult& N, const InterResult& P) {
   return P.lastChar() == N.firstChar();
 }
 
-// Groups 0 to 13, in the order in which they apply. Every group but the
-// clue group looks first at the class of N's first tag and passes on any
-// other class, so a node meets only the groups of its own class (kept in
-// this order) after the clue group.
-constexpr Rule CLUE_RULES[] = {clueMorphemes};
-constexpr Rule NOUN_RULES[] = {clueMorphemes, allowsNounAfter,
-                               allowsPronounAfter, allowsProperNounAfter,
-                               allowsBoundNoun};
-constexpr Rule PREDICATE_RULES[] = {clueMorphemes, allowsVerbAfter,
-                                    allowsAdjectiveAfter,
-                                    allowsAuxiliaryPredicate};
-constexpr Rule COPULA_RULES[] = {clueMorphemes, allowsCopula};
-constexpr Rule MODIFIER_RULES[] = {clueMorphemes,
-                                   allowsModifierOrInterjection};
-constexpr Rule PARTICLE_RULES[] = {clueMorphemes, allowsParticle};
-constexpr Rule ENDING_RULES[] = {clueMorphemes, allowsEnding};
-constexpr Rule PREFIX_RULES[] = {clueMorphemes, allowsPrefix};
-constexpr Rule NOUN_SUFFIX_RULES[] = {clueMorphemes, allowsNounSuffix};
-constexpr Rule PREDICATE_SUFFIX_RULES[] = {clueMorphemes,
-                                           allowsPredicateSuffix};
-constexpr Rule SYMBOL_RULES[] = {clueMorphemes, allowsSymbol};
-constexpr Rule NUMBER_RULES[] = {clueMorphemes, allowsNumber};
+// The clue group, then the groups that can decide for a node, in order: the
+// first that decides gives the answer, and when none does the default
+// connection. The
+// list is fixed at compile time, so every group is inlined into the switch
+// of isPossible.
+template <Rule... Groups>
+bool connect(const InterResult& N, const InterResult& P, const Pass& pass) {
+  Verdict verdict = clueMorphemes(N, P, pass);
+  if (verdict != Verdict::CONTINUE) return verdict == Verdict::ACCEPT;
+  static_cast<void>(
+      (... && ((verdict = Groups(N, P, pass)) == Verdict::CONTINUE)));
+  if (verdict != Verdict::CONTINUE) return verdict == Verdict::ACCEPT;
+  return defaultConnection(N, P);
+}
 
 // The tags the groups test N against belong to the classes they are filed
 // under.
@@ -701,45 +701,45 @@ static_assert(classOf(XSV) == classOf(XSA),
               "the predicate suffixes share one class");
 static_assert(classOf(SN) == CLASS_SN, "numbers have a class of their own");
 
-struct RuleList {
-  const Rule* rules;
-  size_t count;
-};
-
-template <size_t N>
-constexpr RuleList listOf(const Rule (&rules)[N]) {
-  return RuleList{rules, N};
-}
-
-// The groups that can decide for a node whose first tag is `first`.
-RuleList rulesFor(unsigned int first) {
-  switch (classOf(first)) {
-    case CLASS_N: return listOf(NOUN_RULES);
-    case CLASS_V: return listOf(PREDICATE_RULES);
-    case CLASS_VC: return listOf(COPULA_RULES);
-    case CLASS_MM:
-    case CLASS_MA:
-    case CLASS_IC: return listOf(MODIFIER_RULES);
-    case CLASS_J: return listOf(PARTICLE_RULES);
-    case CLASS_E: return listOf(ENDING_RULES);
-    case CLASS_XP: return listOf(PREFIX_RULES);
-    case CLASS_XSN: return listOf(NOUN_SUFFIX_RULES);
-    case classOf(XSV): return listOf(PREDICATE_SUFFIX_RULES);
-    case CLASS_S: return listOf(SYMBOL_RULES);
-    case CLASS_SN: return listOf(NUMBER_RULES);
-    default: return listOf(CLUE_RULES);
-  }
-}
-
 }  // namespace
 
+// Groups 0 to 13, in the order in which they apply. Every group but the
+// clue group looks first at the class of N's first tag and passes on any
+// other class, so a node meets only the groups of its own class (kept in
+// this order) after the clue group.
 bool InterResult::isPossible(const InterResult* prev, unsigned int mode) const {
   if (prev == nullptr) return false;
   const Pass pass(mode);
-  const RuleList list = rulesFor(posvalue_);
-  for (size_t i = 0; i < list.count; ++i) {
-    const Verdict verdict = list.rules[i](*this, *prev, pass);
-    if (verdict != Verdict::CONTINUE) return verdict == Verdict::ACCEPT;
+  const InterResult& N = *this;
+  const InterResult& P = *prev;
+  switch (classOf(posvalue_)) {
+    case CLASS_N:
+      return connect<allowsNounAfter, allowsPronounAfter,
+                     allowsProperNounAfter, allowsBoundNoun>(N, P, pass);
+    case CLASS_V:
+      return connect<allowsVerbAfter, allowsAdjectiveAfter,
+                     allowsAuxiliaryPredicate>(N, P, pass);
+    case CLASS_VC:
+      return connect<allowsCopula>(N, P, pass);
+    case CLASS_MM:
+    case CLASS_MA:
+    case CLASS_IC:
+      return connect<allowsModifierOrInterjection>(N, P, pass);
+    case CLASS_J:
+      return connect<allowsParticle>(N, P, pass);
+    case CLASS_E:
+      return connect<allowsEnding>(N, P, pass);
+    case CLASS_XP:
+      return connect<allowsPrefix>(N, P, pass);
+    case CLASS_XSN:
+      return connect<allowsNounSuffix>(N, P, pass);
+    case classOf(XSV):
+      return connect<allowsPredicateSuffix>(N, P, pass);
+    case CLASS_S:
+      return connect<allowsSymbol>(N, P, pass);
+    case CLASS_SN:
+      return connect<allowsNumber>(N, P, pass);
+    default:
+      return connect<>(N, P, pass);
   }
-  return defaultConnection(*this, *prev);
 }

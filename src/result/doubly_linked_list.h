@@ -1,7 +1,8 @@
 // DoublyLinkedList: the list behind candidates and sentences. It owns its
-// nodes while they are linked but never its elements; its destructor frees
-// nothing, so the owning class empties it first (removeAll, after destroying
-// the elements it owns).
+// nodes but never its elements; the owning class empties it first
+// (removeAll, after destroying the elements it owns). Unlinked nodes are
+// kept on a free chain for the next append or prepend (a candidate is
+// filled and emptied word after word); the destructor frees them.
 //
 // For lists of results (T = ResultImpl*) partition and quicksort order the
 // elements by descending score, exchanging elements between nodes; nodes
@@ -23,9 +24,16 @@ class DoublyLinkedList {
     T element;
   };
 
-  DoublyLinkedList() : head_(nullptr), tail_(nullptr), count_(0) {}
-  // Frees neither nodes nor elements.
-  virtual ~DoublyLinkedList() {}
+  DoublyLinkedList()
+      : head_(nullptr), tail_(nullptr), count_(0), free_(nullptr) {}
+  // Frees the unlinked nodes kept for reuse, never the elements.
+  virtual ~DoublyLinkedList() {
+    while (free_ != nullptr) {
+      Node* next = free_->next;
+      delete free_;
+      free_ = next;
+    }
+  }
   DoublyLinkedList(const DoublyLinkedList&) = delete;
   DoublyLinkedList& operator=(const DoublyLinkedList&) = delete;
 
@@ -36,7 +44,7 @@ class DoublyLinkedList {
 
   // Links a new node holding `element` after the tail; returns it.
   Node* append(T element) {
-    Node* node = new Node{tail_, nullptr, element};
+    Node* node = newNode(tail_, nullptr, element);
     if (tail_ != nullptr)
       tail_->next = node;
     else
@@ -48,7 +56,7 @@ class DoublyLinkedList {
 
   // Links a new node holding `element` before the head; returns it.
   Node* prepend(T element) {
-    Node* node = new Node{nullptr, head_, element};
+    Node* node = newNode(nullptr, head_, element);
     if (head_ != nullptr)
       head_->prev = node;
     else
@@ -74,8 +82,8 @@ class DoublyLinkedList {
     return node;
   }
 
-  // Unlinks `node` (which must belong to this list) and frees it; the
-  // element is left to the caller.
+  // Unlinks `node` (which must belong to this list) and frees it (keeps it
+  // for reuse); the element is left to the caller.
   void unlink(Node* node) {
     if (node->prev != nullptr)
       node->prev->next = node->next;
@@ -85,17 +93,15 @@ class DoublyLinkedList {
       node->next->prev = node->prev;
     else
       tail_ = node->prev;
-    delete node;
+    keepNode(node);
     --count_;
   }
 
-  // Frees every node, leaving the elements to the caller.
+  // Frees (keeps for reuse) every node, leaving the elements to the caller.
   void removeAll() {
-    Node* node = head_;
-    while (node != nullptr) {
-      Node* next = node->next;
-      delete node;
-      node = next;
+    if (tail_ != nullptr) {
+      tail_->next = free_;
+      free_ = head_;
     }
     head_ = tail_ = nullptr;
     count_ = 0;
@@ -131,6 +137,19 @@ class DoublyLinkedList {
   }
 
  private:
+  // A node from the free chain when there is one, else a new one.
+  Node* newNode(Node* prev, Node* next, T element) {
+    Node* node = free_;
+    if (node == nullptr) return new Node{prev, next, element};
+    free_ = node->next;
+    *node = Node{prev, next, element};
+    return node;
+  }
+  void keepNode(Node* node) {
+    node->next = free_;
+    free_ = node;
+  }
+
   static void exchange(Node* a, Node* b) {
     T element = a->element;
     a->element = b->element;
@@ -140,6 +159,8 @@ class DoublyLinkedList {
   Node* head_;
   Node* tail_;
   uint64_t count_;
+  // Unlinked nodes, chained through next.
+  Node* free_;
 };
 
 #endif  // TALMORO_RESULT_DOUBLY_LINKED_LIST_H_

@@ -189,96 +189,136 @@ void ResultImpl::append(const unsigned char* text, pos_t pos,
 
 void ResultImpl::set(const Knowledge* /*knowledge*/,
                      OpStack<InterResult*>& path) {
-  // Carried from node to node: the tag and the last text unit of the
-  // previous morpheme entry that was not a placeholder.
-  unsigned int previousTag = NA;
-  unsigned short previousLast = 0;
-
+  Carry carry = startCarry();
   path.rewind();
   while (path.hasNext()) {
-    const InterResult* node = path.next();
-    if (node == nullptr || node->rdata() == nullptr || node->rindex() < 0)
-      continue;
-    const membuf* records = node->rdata();
-    const unsigned char* data = records->buf();
-    const size_t capacity = data != nullptr ? records->capacity() : 0;
-    const size_t nodeEnd = node->offset() + node->length();
-
-    int32_t s = static_cast<int32_t>(node->offset());
-    size_t runEnd = nodeEnd;
-    size_t off = static_cast<size_t>(node->rindex());
-
-    // The walk ends at the entry marked last, or before an entry that does
-    // not lie wholly inside the record buffer or that lies past the most
-    // entries a record is read for (a damaged record).
-    size_t entries = 0;
-    for (bool last = false; !last; ++entries) {
-      if (entries == RECORD_MAX_ENTRIES) break;
-      if (off > capacity || capacity - off < ENTRY_HEADER) break;
-      const unsigned int tag = load32(data + off);
-      const unsigned char lengthByte = data[off + 4];
-      const size_t n = lengthByte >> 1;
-      const bool surface = (lengthByte & 1) != 0;
-      if ((capacity - off - ENTRY_HEADER) / 2 < n) break;
-      const unsigned char* units = data + off + ENTRY_HEADER;
-      off += ENTRY_HEADER + n * 2;
-      last = (tag & LAST_ENTRY_BIT) != 0;
-
-      // A placeholder entry emits nothing.
-      if ((tag & ~LAST_ENTRY_BIT) == POS_ZERO) continue;
-
-      // The text goes to the pool now: the copula, when restored below,
-      // takes the next place.
-      if (!roomForText(n * 3 + 1)) return;
-      const uint32_t textOff = textSize_;
-      textSize_ += static_cast<uint32_t>(toUtf8(units, n, text_ + textOff) + 1);
-
-      const unsigned short first = n > 0 ? unitAt(units, 0) : 0;
-      const unsigned short lastUnit = n > 0 ? unitAt(units, n - 1) : 0;
-
-      // A split-off final jamo repeated by the next morpheme: the earlier
-      // record gives way to this one.
-      if (n > 0 && isMergeableJamo(previousLast) && first == previousLast &&
-          count_ >= 1)
-        --count_;
-
-      int64_t e;
-      if (surface) {
-        e = static_cast<int64_t>(s) + static_cast<int64_t>(n);
-        if (e - static_cast<int64_t>(node->offset()) >=
-            static_cast<int64_t>(node->length()))
-          e = static_cast<int64_t>(nodeEnd);
-        runEnd = static_cast<size_t>(e);
-      } else {
-        e = static_cast<int64_t>(runEnd);
-      }
-      const uint64_t start = static_cast<uint64_t>(static_cast<int64_t>(s));
-      const uint64_t end = last ? nodeEnd : static_cast<uint64_t>(e);
-
-      // An ending after a symbol, or after an open-syllable noun when the
-      // ending allows the copula to be dropped, gets the copula back.
-      if (classOf(tag) == CLASS_E) {
-        const unsigned int prevClass = classOf(previousTag);
-        const bool afterSymbol = prevClass == CLASS_S;
-        const bool afterOpenNoun =
-            (prevClass == CLASS_N || prevClass == classOf(XSN)) &&
-            isOpenSyllable(previousLast) &&
-            (node->attr() & EOMI_COPULA_DROPPABLE) != 0;
-        if (afterSymbol || afterOpenNoun)
-          append(COPULA_TEXT, pos_t(VCP), start, static_cast<uint64_t>(e));
-      }
-
-      appendRecord(tag, textOff, start, end);
-
-      if (surface && e - static_cast<int64_t>(node->offset()) <
-                         static_cast<int64_t>(node->length()))
-        s = static_cast<int32_t>(runEnd);
-
-      previousTag = tag;
-      // An entry without units leaves the previous last unit as it was.
-      if (n > 0) previousLast = lastUnit;
-    }
+    if (!appendNode(path.next(), &carry)) return;
   }
+}
+
+ResultImpl::Carry ResultImpl::startCarry() { return Carry{NA, 0}; }
+
+bool ResultImpl::appendNode(const InterResult* node, Carry* carry) {
+  if (node == nullptr || node->rdata() == nullptr || node->rindex() < 0)
+    return true;
+  const membuf* records = node->rdata();
+  const unsigned char* data = records->buf();
+  const size_t capacity = data != nullptr ? records->capacity() : 0;
+  const size_t nodeEnd = node->offset() + node->length();
+
+  int32_t s = static_cast<int32_t>(node->offset());
+  size_t runEnd = nodeEnd;
+  size_t off = static_cast<size_t>(node->rindex());
+
+  // The walk ends at the entry marked last, or before an entry that does
+  // not lie wholly inside the record buffer or that lies past the most
+  // entries a record is read for (a damaged record).
+  size_t entries = 0;
+  for (bool last = false; !last; ++entries) {
+    if (entries == RECORD_MAX_ENTRIES) break;
+    if (off > capacity || capacity - off < ENTRY_HEADER) break;
+    const unsigned int tag = load32(data + off);
+    const unsigned char lengthByte = data[off + 4];
+    const size_t n = lengthByte >> 1;
+    const bool surface = (lengthByte & 1) != 0;
+    if ((capacity - off - ENTRY_HEADER) / 2 < n) break;
+    const unsigned char* units = data + off + ENTRY_HEADER;
+    off += ENTRY_HEADER + n * 2;
+    last = (tag & LAST_ENTRY_BIT) != 0;
+
+    // A placeholder entry emits nothing.
+    if ((tag & ~LAST_ENTRY_BIT) == POS_ZERO) continue;
+
+    // The text goes to the pool now: the copula, when restored below,
+    // takes the next place.
+    if (!roomForText(n * 3 + 1)) return false;
+    const uint32_t textOff = textSize_;
+    textSize_ += static_cast<uint32_t>(toUtf8(units, n, text_ + textOff) + 1);
+
+    const unsigned short first = n > 0 ? unitAt(units, 0) : 0;
+    const unsigned short lastUnit = n > 0 ? unitAt(units, n - 1) : 0;
+
+    // A split-off final jamo repeated by the next morpheme: the earlier
+    // record gives way to this one.
+    if (n > 0 && isMergeableJamo(carry->last) && first == carry->last &&
+        count_ >= 1)
+      --count_;
+
+    int64_t e;
+    if (surface) {
+      e = static_cast<int64_t>(s) + static_cast<int64_t>(n);
+      if (e - static_cast<int64_t>(node->offset()) >=
+          static_cast<int64_t>(node->length()))
+        e = static_cast<int64_t>(nodeEnd);
+      runEnd = static_cast<size_t>(e);
+    } else {
+      e = static_cast<int64_t>(runEnd);
+    }
+    const uint64_t start = static_cast<uint64_t>(static_cast<int64_t>(s));
+    const uint64_t end = last ? nodeEnd : static_cast<uint64_t>(e);
+
+    // An ending after a symbol, or after an open-syllable noun when the
+    // ending allows the copula to be dropped, gets the copula back.
+    if (classOf(tag) == CLASS_E) {
+      const unsigned int prevClass = classOf(carry->tag);
+      const bool afterSymbol = prevClass == CLASS_S;
+      const bool afterOpenNoun =
+          (prevClass == CLASS_N || prevClass == classOf(XSN)) &&
+          isOpenSyllable(carry->last) &&
+          (node->attr() & EOMI_COPULA_DROPPABLE) != 0;
+      if (afterSymbol || afterOpenNoun) {
+        if (!roomForText(sizeof COPULA_TEXT) || !roomForMorpheme())
+          return false;
+        append(COPULA_TEXT, pos_t(VCP), start, static_cast<uint64_t>(e));
+      }
+    }
+
+    if (!roomForMorpheme()) return false;
+    appendRecord(tag, textOff, start, end);
+
+    if (surface && e - static_cast<int64_t>(node->offset()) <
+                       static_cast<int64_t>(node->length()))
+      s = static_cast<int32_t>(runEnd);
+
+    carry->tag = tag;
+    // An entry without units leaves the previous last unit as it was.
+    if (n > 0) carry->last = lastUnit;
+  }
+  return true;
+}
+
+ResultImpl::Mark ResultImpl::mark(const Carry& carry) const {
+  Mark m{count_, textSize_, carry, Morpheme{0, 0, 0, 0}};
+  if (count_ != 0) m.before = m_[count_ - 1];
+  return m;
+}
+
+// A node's morphemes only ever lie at or after the one before the mark, so
+// putting that one back and cutting both arrays restores the state exactly.
+void ResultImpl::backTo(const Mark& mark, Carry* carry) {
+  if (mark.count > capacity_ || mark.textSize > textCapacity_) return;
+  count_ = mark.count;
+  textSize_ = mark.textSize;
+  if (count_ != 0) m_[count_ - 1] = mark.before;
+  *carry = mark.carry;
+}
+
+bool ResultImpl::assign(const ResultImpl& other) {
+  count_ = 0;
+  textSize_ = 0;
+  if (other.count_ > capacity_ &&
+      !enlarge(m_, capacity_, 0, other.count_, inlineMorphemes_))
+    return false;
+  if (other.textSize_ > textCapacity_ &&
+      !enlarge(text_, textCapacity_, 0, other.textSize_, inlineText_))
+    return false;
+  if (other.count_ != 0)
+    std::memcpy(static_cast<void*>(m_), other.m_,
+                other.count_ * sizeof(Morpheme));
+  if (other.textSize_ != 0) std::memcpy(text_, other.text_, other.textSize_);
+  count_ = other.count_;
+  textSize_ = other.textSize_;
+  return true;
 }
 
 void ResultImpl::printMorphemes() const {

@@ -93,6 +93,38 @@ class ResultImpl final : public Result {
   // own order (rewind, then next). The dictionary is not consulted.
   void set(const Knowledge* knowledge, OpStack<InterResult*>& path);
 
+  // set() one node at a time, for building the results of many paths that
+  // share a prefix. Carry holds what set() passes from a node to the next:
+  // the tag and the last text unit of the previous morpheme entry that was
+  // not a placeholder. set() on a path is appendNode on each of its nodes,
+  // starting from startCarry(), until one returns false (memory ran out:
+  // the rest of the path is not added). Between a mark() and the backTo()
+  // that returns to it, a node adds morphemes only after the one before
+  // the mark, which is why that one is all a mark keeps.
+  struct Carry {
+    unsigned int tag;
+    unsigned short last;
+  };
+  static Carry startCarry();
+  bool appendNode(const InterResult* node, Carry* carry);
+
+  // The state before a node was appended, to go back to once the path
+  // leaves that node. A node may replace the morpheme before it (a split-off
+  // jamo), so the mark keeps a copy of that one.
+  struct Mark {
+    uint32_t count;
+    uint32_t textSize;
+    Carry carry;
+    Morpheme before;
+  };
+  Mark mark(const Carry& carry) const;
+  void backTo(const Mark& mark, Carry* carry);
+
+  // Replaces the morphemes and the text pool by copies of `other`'s (the
+  // score is left as it is); false, leaving this result empty, when memory
+  // runs out.
+  bool assign(const ResultImpl& other);
+
   // Writes "lex/tag(start,end/length) + ... score=S\n" to standard output.
   void print() const;
   // Writes the morphemes only, joined by " + ", without a line end.
