@@ -211,6 +211,21 @@ TEST_F(DecomposeTest, ShortMorphemesAreKeptAndCopied) {
             static_cast<unsigned int>(candidate_.at(3)->pos(0)));
 }
 
+TEST_F(DecomposeTest, ReplacementsFollowInTheOrderOfTheReplaced) {
+  // Two long results in a row, then a short one: the short one moves up,
+  // each long one's replacements follow in its place in the order, and no
+  // replacement is split again.
+  candidate_.append(makeResult({{"x", NF | 1u, 0, 13}}));
+  candidate_.append(makeResult({{"y", NNG | 1u, 0, 13}}));
+  ResultImpl* shorter = makeResult({{"z", NNG | 1u, 0, 10}});
+  candidate_.append(shorter);
+  const std::string w1 = at(kW1, 0, 13);
+  const std::string xy1 = at(kX1, 0, 10) + " + " + at(kY1, 10, 13);
+  EXPECT_EQ((std::vector<std::string>{at("z/nng", 0, 10), w1, xy1, w1, xy1}),
+            decompose("국립중앙과학기술정보연구원"));
+  EXPECT_EQ(shorter, candidate_.at(0));
+}
+
 TEST_F(DecomposeTest, AlternativesMultiplyWithTheLastVaryingSlowest) {
   // 13 + 과 + 13 + 을: two alternatives for each long morpheme.
   candidate_.append(makeResult({{"x", NF, 0, 13},

@@ -2,12 +2,14 @@
 // stages of removeResult, on candidates built by hand (no dictionary).
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstring>
 #include <initializer_list>
 #include <string>
 #include <vector>
 
 #include "analyzer/analyzer_impl.h"
+#include "analyzer/prune_tables.h"
 #include "base/revision.h"
 #include "pos/pos.h"
 #include "result/candidate_impl.h"
@@ -168,6 +170,50 @@ TEST(PruneTables, Can1SyllableConnectStopsAtGreaterEntry) {
   EXPECT_TRUE(AnalyzerImpl::can1SyllableConnect(unsorted, "나", "다"));
   EXPECT_FALSE(AnalyzerImpl::can1SyllableConnect(unsorted, "나", "가"));
   EXPECT_FALSE(AnalyzerImpl::can1SyllableConnect(unsorted, "가", "나"));
+}
+
+TEST(PruneTables, BinarySearchAnswersAsTheScan) {
+  // Every word of the three tables is three bytes long, which is what the
+  // binary search relies on for texts of other lengths.
+  const struct {
+    const WORD_TO_WORD* table;
+    OneSyllableTable name;
+  } tables[] = {{mm1_nnb1, MM1_NNB1},
+                {nnb1_xsn1, NNB1_XSN1},
+                {nnb1_nnb1, NNB1_NNB1}};
+  std::vector<std::string> words = {"", "a", "\xEC\x84", "한개", "\xF0\x9F\x98\x80",
+                                    "가", "힣"};
+  for (const auto& t : tables) {
+    for (const WORD_TO_WORD* row = t.table; row->word[0] != '\0'; ++row) {
+      EXPECT_EQ(std::strlen(row->word), 3u) << row->word;
+      words.push_back(row->word);
+      for (int k = 0; k < listCount(*row); ++k) {
+        EXPECT_EQ(std::strlen(row->next[k]), 3u) << row->next[k];
+        words.push_back(row->next[k]);
+      }
+    }
+  }
+  std::sort(words.begin(), words.end());
+  words.erase(std::unique(words.begin(), words.end()), words.end());
+  int connected = 0;
+  for (const auto& t : tables) {
+    for (const std::string& w1 : words) {
+      for (const std::string& w2 : words) {
+        const bool scan =
+            AnalyzerImpl::can1SyllableConnect(t.table, w1.c_str(), w2.c_str());
+        ASSERT_EQ(oneSyllableConnects(t.name, w1.c_str(), w2.c_str()), scan)
+            << w1 << " " << w2;
+        connected += scan;
+      }
+    }
+  }
+  // Every listed pair, and nothing else, connects.
+  EXPECT_EQ(connected, [] {
+    int pairs = 0;
+    for (const WORD_TO_WORD* t : {mm1_nnb1, nnb1_xsn1, nnb1_nnb1})
+      for (; t->word[0] != '\0'; ++t) pairs += listCount(*t);
+    return pairs;
+  }());
 }
 
 // --- Predicates --------------------------------------------------------------
@@ -675,6 +721,35 @@ TEST_F(PruneTest, Stage3KeepsVisitingAfterEarlierRemoval) {
 // Where the rule sets part beyond the stages and rules they lack: the
 // reduced one counts the unit nouns nnu and nfu in the noun lists of rules
 // 1 to 5 and leaves guessed nouns (nfg) out of rule 8.
+TEST_F(PruneTest, TagsCompareWithoutFlagBitAndClassesByClassField) {
+  // The flag bit on every tag changes nothing (stage 2's order example).
+  add({{"가", NNG | 1u, 0, 1}, {"나", NNG | 1u, 1, 2}, {"다라", VV | 1u, 2, 4}});
+  add({{"가나", VV | 1u, 0, 2}, {"다", NNG | 1u, 2, 3}, {"라", NNG | 1u, 3, 4}});
+  EXPECT_EQ(prune(),
+            expected({"가/nng+나/nng+다라/vv"},
+                     {"가/nng+나/nng+다라/vv", "가나/vv+다/nng+라/nng"}));
+
+  // A code no dictionary uses, of the adverb class with a subclass of its
+  // own, is still an adverb to stage 3, and equals no named tag.
+  const unsigned int oddAdverb = 0x00802000;
+  c_.clear();
+  add({{"정", VV, 0, 1}, {"말", EC, 1, 2}});
+  add({{"정말", oddAdverb | 1u, 0, 2}});
+  EXPECT_EQ(prune(), expected({"정말/"}, {"정/vv+말/ec", "정말/"}));
+
+  // Two subclass bits of the noun class make no named noun: rule 8 leaves
+  // the one-unit piece alone although another result reads it as "xsv".
+  const unsigned int twoNouns = NNG | NFG;
+  c_.clear();
+  add({{"가", twoNouns, 0, 1}, {"다", EF, 1, 2}});
+  add({{"가", XSV, 0, 1}, {"다", EF, 1, 2}});
+  EXPECT_EQ(prune().size(), 2u);
+  c_.clear();
+  add({{"가", NNG, 0, 1}, {"다", EF, 1, 2}});
+  add({{"가", XSV, 0, 1}, {"다", EF, 1, 2}});
+  EXPECT_EQ(prune(), Survivors{"가/xsv+다/ef"});
+}
+
 TEST_F(PruneTest, ReducedRuleSetNounListsByRevision) {
   // Rule 1: a one-unit nnu inside a longer noun.
   add({{"국", NNU, 0, 1}, {"가", NNG, 1, 2}});

@@ -115,6 +115,26 @@ TEST(ScoringTest, PredicatesAndCopula) {
   EXPECT_FLOAT_EQ(scoreAlone({{SF, 1, nullptr}, {VCP, 1, "이"}}), 0.0f);
 }
 
+TEST(ScoringTest, ExactTagsWithinAClassAndTheWholeSeoText) {
+  // nnb after nr: a counter, while nr alone covers: (1.5 - 0.4) * 10 + 4.
+  EXPECT_FLOAT_EQ(scoreAlone({{NR, 1, "세"}, {NNB, 1, "개"}}), 15.0f);
+  // A code of the xsn class that is not "xsn" itself earns no counter or
+  // suffix bonus.
+  EXPECT_FLOAT_EQ(scoreAlone({{SN, 1, "3"}, {XSN | 0x00200000u, 1, "째"}}),
+                  0.0f);
+  EXPECT_FLOAT_EQ(
+      scoreAlone({{NNG, 2, nullptr}, {XSN | 0x00200000u, 1, nullptr}}), 11.0f);
+  // Two noun subclass bits: a counted noun of the ordinary weight, and no
+  // bound noun.
+  EXPECT_FLOAT_EQ(scoreAlone({{NNG | NFG, 2, nullptr}}), 26.0f);
+  // Only the text "서" itself costs the particle penalty.
+  EXPECT_FLOAT_EQ(scoreAlone({{NNG, 2, nullptr}, {JKB, 1, "서도"}}), 13.6f);
+  EXPECT_FLOAT_EQ(scoreAlone({{NNG, 2, nullptr}, {JKB, 1, ""}}), 13.6f);
+  EXPECT_FLOAT_EQ(scoreAlone({{NNG, 2, nullptr}, {JKB, 1, "\xEC\x84"}}), 13.6f);
+  // A symbol first, after nothing: no particle bonus.
+  EXPECT_FLOAT_EQ(scoreAlone({{SF, 1, "."}, {NNG, 2, nullptr}}), 11.0f);
+}
+
 TEST(ScoringTest, CandidateSortsNegativeScoresAndKeepsLateResultsAtZero) {
   CandidateImpl c;
   // Six one-unit nouns against a ten-unit one: (0.9 - 2.4) * 10 + 1.2^5.

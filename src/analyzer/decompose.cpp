@@ -51,6 +51,15 @@ bool isLong(const ResultImpl* r, int i) {
   return end > start && end - start > kLongMorpheme;
 }
 
+// True when some morpheme of `r` is longer than kLongMorpheme.
+bool hasLongMorpheme(const ResultImpl* r) {
+  const ResultImpl::Morpheme* m = r->morphemes();
+  for (unsigned long k = 0; k < r->size(); ++k)
+    if (m[k].end > m[k].start && m[k].end - m[k].start > kLongMorpheme)
+      return true;
+  return false;
+}
+
 }  // namespace
 
 void AnalyzerImpl::decomposeN_(const unsigned short* text,
@@ -172,12 +181,16 @@ void AnalyzerImpl::decomposeCompoundNoun(const unsigned short* text,
   if (text == nullptr || candidate == nullptr) return;
 
   // Results appended here are not visited; a replaced result gives its
-  // index to the next one.
+  // place to the next one. The list is walked node by node, the next node
+  // taken before the visited result may be removed.
   const unsigned long present = candidate->size();
-  unsigned long index = 0;
-  for (unsigned long visited = 0; visited < present; ++visited) {
-    ResultImpl* r = candidate->at(index);
-    if (r == nullptr) break;
+  CandidateImpl::ResultList::Node* node = candidate->results().head();
+  for (unsigned long visited = 0; visited < present && node != nullptr;
+       ++visited) {
+    ResultImpl* r = node->element;
+    node = node->next;
+    // Most results have no long morpheme: they stay as they are.
+    if (!hasLongMorpheme(r)) continue;
 
     std::vector<ResultImpl*> replacements;
     bool hadLong = false;
@@ -231,10 +244,6 @@ void AnalyzerImpl::decomposeCompoundNoun(const unsigned short* text,
       }
     }
 
-    if (hadLong) {
-      candidate->remove(r, true);
-    } else {
-      ++index;
-    }
+    if (hadLong) candidate->remove(r, true);
   }
 }

@@ -12,12 +12,14 @@
 // removeResult first lists the results with their morpheme records (a
 // CandidateView) and runs all rules over that; removals go through the view
 // to keep it in step with the candidate. Tags are read without their flag
-// bit and compared as plain codes.
+// bit, with feature bits looked up once per morpheme for the tests of tag
+// lists and classes.
 #include <cstdint>
 #include <cstring>
 #include <vector>
 
 #include "analyzer/analyzer_impl.h"
+#include "analyzer/prune_tables.h"
 #include "base/revision.h"
 #include "pos/pos.h"
 #include "result/candidate_impl.h"
@@ -47,54 +49,156 @@ constexpr unsigned int CLASS_MM = MM & LEVEL1_MASK;
 constexpr unsigned int CLASS_VC = VCP & LEVEL1_MASK;
 constexpr unsigned int CLASS_V = VV & LEVEL1_MASK;  // "v_"
 
-// True when the level-1 class of `tag` is `cls`; other fields are ignored.
-inline bool isClass(Tag tag, unsigned int cls) {
-  return (static_cast<unsigned int>(tag) & LEVEL1_MASK) == cls;
+// --- Tag features ------------------------------------------------------------
+//
+// The rules test tags against many small lists of tags and classes. Each
+// morpheme's tag is looked up once, when the view is made, into a word of
+// feature bits: one bit per tag the rules name and one per class they name,
+// so that a test of a list is one AND.
+
+constexpr unsigned int NAMED_TAGS[] = {NNG, NFG, NF,  NNP, NNU, NFU, NNB,
+                                       NP,  NR,  MM,  XSN, XPN, XSA, XSV,
+                                       VV,  VA,  VX,  VCP, SN,  ETN};
+constexpr unsigned int NAMED_CLASSES[] = {
+    CLASS_S, CLASS_SL, CLASS_SH, CLASS_SN, CLASS_XS, CLASS_E,
+    CLASS_J, CLASS_IC, CLASS_MA, CLASS_MM, CLASS_VC, CLASS_V};
+constexpr int TAG_BITS = sizeof(NAMED_TAGS) / sizeof(NAMED_TAGS[0]);
+static_assert(TAG_BITS + sizeof(NAMED_CLASSES) / sizeof(NAMED_CLASSES[0]) <= 32,
+              "the features fit one word");
+
+// The bit of a named tag (0 for another tag), of a named class.
+constexpr uint32_t tagBit(unsigned int tag) {
+  for (int i = 0; i < TAG_BITS; ++i)
+    if (NAMED_TAGS[i] == tag) return uint32_t{1} << i;
+  return 0;
+}
+constexpr uint32_t classBit(unsigned int cls) {
+  int i = 0;
+  for (unsigned int named : NAMED_CLASSES) {
+    if (named == cls) return uint32_t{1} << (TAG_BITS + i);
+    ++i;
+  }
+  return 0;
 }
 
-// True when `tag` equals one of `Tags`; unrolled into plain comparisons.
+// The features of a tag (flag bit cleared): its own bit if named, and the
+// bit of its class if named. A class test compares the whole class field,
+// so a tag is of class C exactly when its class field is C.
+constexpr uint32_t featuresOf(unsigned int tag) {
+  return tagBit(tag) | classBit(tag & LEVEL1_MASK);
+}
+
+// Every tag code there is, looked up by a perfect hash: the multiplier
+// gives each a slot of its own among 128 (checked below). A tag outside the
+// set (no dictionary makes one) has its features computed.
+constexpr unsigned int ALL_TAGS[] = {
+    SN,  SH,  SL,  SF,  SP,  SS,  SE,  SO,  SW,  XR,  XSB, XSV, XSA,
+    XSN, XPN, EP,  EF,  EC,  ETM, ETN, J_,  JKS, JKC, JKG, JKO, JKB,
+    JKV, JKQ, JX,  JC,  IC,  MAG, MAJ, MM,  VCP, VCN, VV,  VA,  VX,
+    VF,  NNG, NFG, NNC, NNX, NNU, NFU, NNP, NR,  NP,  NNB, NF,  NA};
+constexpr uint32_t TAG_HASH = 0xb65ce113u;
+constexpr unsigned int tagSlot(unsigned int tag) {
+  return static_cast<uint32_t>(tag * TAG_HASH) >> 25;
+}
+
+struct TagSlot {
+  unsigned int tag;  // 0 in an empty slot, whose features are 0 as well
+  uint32_t features;
+};
+struct TagTable {
+  TagSlot slots[128];
+};
+constexpr TagTable makeTagTable() {
+  TagTable table{};
+  for (unsigned int tag : ALL_TAGS)
+    table.slots[tagSlot(tag)] = TagSlot{tag, featuresOf(tag)};
+  return table;
+}
+constexpr TagTable TAG_TABLE = makeTagTable();
+constexpr bool everyTagInItsSlot() {
+  for (unsigned int tag : ALL_TAGS)
+    if (TAG_TABLE.slots[tagSlot(tag)].tag != tag) return false;
+  return true;
+}
+static_assert(everyTagInItsSlot(), "the tag hash has no collision");
+
+uint32_t features(Tag tag) {
+  const TagSlot& slot = TAG_TABLE.slots[tagSlot(tag)];
+  return slot.tag == tag ? slot.features : featuresOf(tag);
+}
+
+// A morpheme's tag with its features. Compared with a tag code, it compares
+// the code.
+struct TagInfo {
+  Tag tag;
+  uint32_t f;
+  bool operator==(unsigned int other) const { return tag == other; }
+  bool operator!=(unsigned int other) const { return tag != other; }
+};
+constexpr TagInfo NO_TAG = {POS_ZERO, 0};
+
+// True when the level-1 class of `tag` is `Class`; other fields are ignored.
+template <unsigned int Class>
+inline bool isClass(const TagInfo& tag) {
+  static_assert(classBit(Class) != 0, "a named class");
+  return (tag.f & classBit(Class)) != 0;
+}
+
+// True when `tag` equals one of `Tags`.
 template <unsigned int... Tags>
-inline bool isOneOf(Tag tag) {
-  return ((tag == Tags) || ...);
+inline bool isOneOf(const TagInfo& tag) {
+  static_assert(((tagBit(Tags) != 0) && ...), "named tags");
+  constexpr uint32_t mask = (tagBit(Tags) | ...);
+  return (tag.f & mask) != 0;
 }
 
 // The reduced rule set (base/revision.h) also counts the unit nouns "nnu"
 // and "nfu" in every noun list of stage 2, rules 1 to 5.
-inline bool reducedUnitNoun(Tag tag) {
+inline bool reducedUnitNoun(const TagInfo& tag) {
   return revision::REDUCED_PRUNING && isOneOf<NNU, NFU>(tag);
 }
 
 // The two noun sets of the rules; N4 serves rules 1 to 3 only.
-inline bool inN4(Tag tag) {
+inline bool inN4(const TagInfo& tag) {
   return isOneOf<NNG, NFG, NF, NNP>(tag) || reducedUnitNoun(tag);
 }
-inline bool inN5(Tag tag) { return isOneOf<NNG, NFG, NNU, NFU, NNP>(tag); }
+inline bool inN5(const TagInfo& tag) {
+  return isOneOf<NNG, NFG, NNU, NFU, NNP>(tag);
+}
 
 // Common nouns, known or guessed, general or unit.
-inline bool isCommonNoun(Tag tag) {
+inline bool isCommonNoun(const TagInfo& tag) {
   return isOneOf<NNG, NFG, NNU, NFU>(tag);
 }
 
+// strcmp(a, b) == 0 without the call: the texts compared are a few bytes.
 inline bool sameText(const char* a, const char* b) {
-  return std::strcmp(a, b) == 0;
+  for (; *a == *b; ++a, ++b)
+    if (*a == '\0') return true;
+  return false;
 }
 
 // --- Flat views ------------------------------------------------------------
 
-// A result's morpheme records, with the read accessors of ResultImpl. The
-// result itself is also used for identity and for removal.
+// A result's morpheme records, with the read accessors of ResultImpl, and
+// the features of their tags. The result itself is also used for identity
+// and for removal.
 class ResultView {
  public:
-  ResultView(const ResultImpl* result, ResultNode* node)
+  // `features` holds one word per morpheme; without it (null) the view
+  // serves for the result's identity and offsets only.
+  ResultView(const ResultImpl* result, ResultNode* node,
+             const uint32_t* features = nullptr)
       : result_(result),
         node_(node),
         m_(result != nullptr ? result->morphemes() : nullptr),
+        f_(features),
         n_(result != nullptr ? static_cast<int>(result->size()) : 0) {}
 
   const ResultImpl* result() const { return result_; }
   ResultNode* node() const { return node_; }
   unsigned long size() const { return static_cast<unsigned long>(n_); }
-  Tag pos(int i) const { return m_[i].tag & ~FLAG_BIT; }
+  TagInfo pos(int i) const { return TagInfo{m_[i].tag & ~FLAG_BIT, f_[i]}; }
   unsigned long startOffset(int i) const { return m_[i].start; }
   unsigned long endOffset(int i) const { return m_[i].end; }
   unsigned long length(int i) const { return m_[i].end - m_[i].start; }
@@ -104,19 +208,21 @@ class ResultView {
   const ResultImpl* result_;
   ResultNode* node_;
   const ResultImpl::Morpheme* m_;
+  const uint32_t* f_;
   int n_;
 };
 
 // Tags that some questions need in another result, so that a candidate
-// without any of them answers those questions at once.
+// without any of them answers those questions at once. Tested on a
+// morpheme's features or on the union of many.
 enum TagGroup { XSA_OR_XSV, XSV_ONLY, VV_VA_OR_VX, TAG_GROUPS };
 
-bool inGroup(Tag tag, TagGroup group) {
+bool inGroup(const TagInfo& tag, TagGroup group) {
   switch (group) {
     case XSA_OR_XSV:
       return isOneOf<XSA, XSV>(tag);
     case XSV_ONLY:
-      return tag == XSV;
+      return isOneOf<XSV>(tag);
     case VV_VA_OR_VX:
       return isOneOf<VV, VA, VX>(tag);
     default:  // TAG_GROUPS counts the groups; it is not one
@@ -125,7 +231,7 @@ bool inGroup(Tag tag, TagGroup group) {
 }
 
 // A short morpheme that may sit inside a noun phrase.
-bool isNounPhrasePart(Tag tag, unsigned long len) {
+bool isNounPhrasePart(const TagInfo& tag, unsigned long len) {
   if (len == 1) return isOneOf<NNB, XPN, XSN>(tag);
   return len > 1 && isOneOf<NNG, NFG, NNU, NFU, NF, NNB, XPN, XSN>(tag);
 }
@@ -183,22 +289,48 @@ class StretchIndex {
   }
 
  private:
+  // The features one of which a morpheme needs to count for `kind`, for
+  // the kinds that look at one morpheme's tag alone; 0 for the others.
+  static uint32_t kindFeatures(StretchKind kind) {
+    switch (kind) {
+      case WORD_ENDING:
+        return classBit(CLASS_VC) | classBit(CLASS_J) | classBit(CLASS_E);
+      case COMMON_NOUN:
+        return tagBit(NNG) | tagBit(NFG) | tagBit(NNU) | tagBit(NFU);
+      case XSA_XSV:
+        return tagBit(XSA) | tagBit(XSV);
+      case VV_VA_VX:
+        return tagBit(VV) | tagBit(VA) | tagBit(VX);
+      default:
+        return 0;
+    }
+  }
+
   void build(StretchKind kind, const std::vector<ResultView>& results) const {
     built_[kind] = true;
     OffsetSet* rows = rows_[kind];
     for (unsigned long s = 0; s < limit_; ++s) rows[s].clear();
+    // The kinds of one tag test: one loop each, on the features.
+    if (const uint32_t want = kindFeatures(kind)) {
+      for (const ResultView& r : results) {
+        const int n = static_cast<int>(r.size());
+        for (int i = 0; i < n; ++i)
+          if (r.pos(i).f & want) rows[r.startOffset(i)].add(r.endOffset(i));
+      }
+      return;
+    }
     for (const ResultView& r : results) {
       const int n = static_cast<int>(r.size());
       for (int i = 0; i < n; ++i) {
         const unsigned long s = r.startOffset(i);
-        const Tag tag = r.pos(i);
+        const TagInfo tag = r.pos(i);
         switch (kind) {
           case ANY_MORPHEME:
             rows[s].add(r.endOffset(i));
             break;
           case WORD_ENDING:
-            if (isClass(tag, CLASS_VC) || isClass(tag, CLASS_J) ||
-                isClass(tag, CLASS_E))
+            if (isClass<CLASS_VC>(tag) || isClass<CLASS_J>(tag) ||
+                isClass<CLASS_E>(tag))
               rows[s].add(r.endOffset(i));
             break;
           case COMMON_NOUN:
@@ -215,7 +347,7 @@ class StretchIndex {
               rows[s].add(r.endOffset(i));
             break;
           case XSV_THEN_E:
-            if (i + 1 < n && tag == XSV && isClass(r.pos(i + 1), CLASS_E))
+            if (i + 1 < n && tag == XSV && isClass<CLASS_E>(r.pos(i + 1)))
               rows[s].add(r.endOffset(i + 1));
             break;
           case NOUN_PHRASE:
@@ -235,13 +367,13 @@ class StretchIndex {
       return;
     const int n = static_cast<int>(r.size());
     for (int i = k; i < n; ++i) {
-      const Tag tag = r.pos(i);
+      const TagInfo tag = r.pos(i);
       const unsigned long len = r.length(i);
-      if (!isNounPhrasePart(tag, len) && !isClass(tag, CLASS_XS) &&
-          !(len == 1 && isClass(tag, CLASS_J)))
+      if (!isNounPhrasePart(tag, len) && !isClass<CLASS_XS>(tag) &&
+          !(len == 1 && isClass<CLASS_J>(tag)))
         return;
       ends.add(r.endOffset(i));
-      if (isClass(tag, CLASS_J) || isClass(tag, CLASS_XS)) return;
+      if (isClass<CLASS_J>(tag) || isClass<CLASS_XS>(tag)) return;
     }
   }
 
@@ -258,15 +390,24 @@ class CandidateView {
   explicit CandidateView(const CandidateImpl* c) {
     const CandidateImpl::ResultList& list = c->results();
     results_.reserve(list.size());
+    unsigned long morphemes = 0;
+    for (ResultNode* node = list.head(); node != nullptr; node = node->next)
+      morphemes += node->element->size();
+    features_.resize(morphemes);
     unsigned long limit = 0;  // past every offset
+    uint32_t* f = features_.data();
     for (ResultNode* node = list.head(); node != nullptr; node = node->next) {
-      results_.emplace_back(node->element, node);
-      const ResultView& r = results_.back();
-      for (unsigned long i = 0; i < r.size(); ++i) {
-        const int k = static_cast<int>(i);
-        if (r.startOffset(k) >= limit) limit = r.startOffset(k) + 1;
-        if (r.endOffset(k) >= limit) limit = r.endOffset(k) + 1;
+      const ResultImpl* result = node->element;
+      const ResultImpl::Morpheme* m = result->morphemes();
+      const unsigned long n = result->size();
+      for (unsigned long i = 0; i < n; ++i) {
+        if (m[i].start >= limit) limit = m[i].start + 1;
+        if (m[i].end >= limit) limit = m[i].end + 1;
+        f[i] = features(m[i].tag & ~FLAG_BIT);
+        all_ |= f[i];
       }
+      results_.emplace_back(result, node, f);
+      f += n;
     }
     stretches_.reset(limit);
   }
@@ -292,18 +433,10 @@ class CandidateView {
   }
 
   // False only when no morpheme of the results in the view has a tag of
-  // `group`. Found on first use, as many candidates are never asked; later
-  // removals can only make a false answer truer.
+  // `group`, from the features of every morpheme there was; later removals
+  // can only make a false answer truer.
   bool mayHave(TagGroup group) const {
-    if (has_[group] < 0) {
-      has_[group] = 0;
-      for (const ResultView& r : results_) {
-        const int n = static_cast<int>(r.size());
-        for (int i = 0; i < n && has_[group] == 0; ++i)
-          if (inGroup(r.pos(i), group)) has_[group] = 1;
-      }
-    }
-    return has_[group] != 0;
+    return inGroup(TagInfo{POS_ZERO, all_}, group);
   }
 
   // False only when no morpheme (run) of `kind` covers [s, e) in any result
@@ -314,8 +447,9 @@ class CandidateView {
 
  private:
   std::vector<ResultView> results_;
+  std::vector<uint32_t> features_;  // of every morpheme, result by result
+  uint32_t all_ = 0;                // the union of them
   StretchIndex stretches_;
-  mutable signed char has_[TAG_GROUPS] = {-1, -1, -1};  // -1: not known yet
 };
 
 // --- Predicates over views ---------------------------------------------------
@@ -361,16 +495,16 @@ bool isNounPhrase(const ResultView& r, unsigned long s, unsigned long e) {
     return false;
   const int n = static_cast<int>(r.size());
   for (int i = k; i < n; ++i) {
-    const Tag tag = r.pos(i);
+    const TagInfo tag = r.pos(i);
     const unsigned long len = r.length(i);
-    if (!isNounPhrasePart(tag, len) && !isClass(tag, CLASS_XS) &&
-        !(len == 1 && isClass(tag, CLASS_J)))
+    if (!isNounPhrasePart(tag, len) && !isClass<CLASS_XS>(tag) &&
+        !(len == 1 && isClass<CLASS_J>(tag)))
       return false;
     const unsigned long end = r.endOffset(i);
     if (end == e) return true;
     if (end > e) return false;
     // A particle or a verb suffix can only close the phrase.
-    if (isClass(tag, CLASS_J) || isClass(tag, CLASS_XS)) return false;
+    if (isClass<CLASS_J>(tag) || isClass<CLASS_XS>(tag)) return false;
   }
   return false;
 }
@@ -426,9 +560,9 @@ bool hasWordEnding(const CandidateView& c, const ResultView& self,
                    unsigned long s, unsigned long e) {
   if (!c.mayCover(WORD_ENDING, s, e)) return false;
   return anyOtherMorpheme(c, self, s, e, [](const ResultView& o, int i) {
-    const Tag tag = o.pos(i);
-    return isClass(tag, CLASS_VC) || isClass(tag, CLASS_J) ||
-           isClass(tag, CLASS_E);
+    const TagInfo tag = o.pos(i);
+    return isClass<CLASS_VC>(tag) || isClass<CLASS_J>(tag) ||
+           isClass<CLASS_E>(tag);
   });
 }
 
@@ -485,7 +619,7 @@ bool hasXSV_E(const CandidateView& c, const ResultView& self, unsigned long s,
     for (int k = 0; k + 1 < n; ++k) {
       if (other.startOffset(k) > s) break;
       if (other.startOffset(k) == s && other.endOffset(k + 1) == e)
-        return other.pos(k) == XSV && isClass(other.pos(k + 1), CLASS_E);
+        return other.pos(k) == XSV && isClass<CLASS_E>(other.pos(k + 1));
     }
     return false;
   });
@@ -667,7 +801,7 @@ namespace flat {
 bool stage1Removes(const CandidateView& c, const ResultView& r) {
   const int n = static_cast<int>(r.size());
   for (int j = 0; j < n; ++j) {
-    const Tag cur = r.pos(j);
+    const TagInfo cur = r.pos(j);
     if (r.length(j) != 1 || !isOneOf<NNB, NNP>(cur)) continue;
     // Rule 1: after two nouns.
     if (j >= 2 && inN5(r.pos(j - 1)) && inN5(r.pos(j - 2)) &&
@@ -694,13 +828,13 @@ bool readsLonger(const CandidateView& c, const ResultView& r, unsigned long s,
 // longer noun phrase or verb.
 bool shortNounInsideLonger(const CandidateView& c, const ResultView& r, int j) {
   const int n = static_cast<int>(r.size());
-  const Tag cur = r.pos(j);
+  const TagInfo cur = r.pos(j);
   const unsigned long sj = r.startOffset(j);
   const unsigned long ej = r.endOffset(j);
   // Forward over the noun-like morphemes that follow.
   const unsigned long mForward = (cur == MM) ? 3 : 0;
   for (int k = j + 1; k < n; ++k) {
-    const Tag f = r.pos(k);
+    const TagInfo f = r.pos(k);
     if (!(inN4(f) || isOneOf<XPN, XSN>(f) ||
           (f == NNB && r.pos(k - 1) != NR)))
       break;
@@ -708,7 +842,7 @@ bool shortNounInsideLonger(const CandidateView& c, const ResultView& r, int j) {
   }
   // Backward over the noun-like morphemes that precede.
   for (int k = j - 1; k >= 0; --k) {
-    const Tag b = r.pos(k);
+    const TagInfo b = r.pos(k);
     if (!(isOneOf<NNG, NFG, NF, NNP, NNB, XSN, MM>(b) || reducedUnitNoun(b) ||
           (b == NR && cur == NNG)))
       break;
@@ -722,9 +856,9 @@ bool shortNounInsideLonger(const CandidateView& c, const ResultView& r, int j) {
 // number run lies before the symbol at j-1.
 bool wordCharacterBefore(const ResultView& r, int j) {
   for (int k = j - 2; k >= 0; --k) {
-    const Tag t = r.pos(k);
-    if (!isClass(t, CLASS_S) && !isClass(t, CLASS_SL) &&
-        !isClass(t, CLASS_SH) && !isClass(t, CLASS_SN))
+    const TagInfo t = r.pos(k);
+    if (!isClass<CLASS_S>(t) && !isClass<CLASS_SL>(t) &&
+        !isClass<CLASS_SH>(t) && !isClass<CLASS_SN>(t))
       return true;
   }
   return false;
@@ -736,9 +870,9 @@ bool wordCharacterBefore(const ResultView& r, int j) {
 bool stage2Removes(const CandidateView& c, const ResultView& r) {
   const int n = static_cast<int>(r.size());
   for (int j = 0; j < n; ++j) {
-    const Tag p = (j > 0) ? r.pos(j - 1) : Tag(POS_ZERO);
-    const Tag cur = r.pos(j);
-    const Tag next = (j + 1 < n) ? r.pos(j + 1) : Tag(POS_ZERO);
+    const TagInfo p = (j > 0) ? r.pos(j - 1) : NO_TAG;
+    const TagInfo cur = r.pos(j);
+    const TagInfo next = (j + 1 < n) ? r.pos(j + 1) : NO_TAG;
     const unsigned long len = r.length(j);
     const unsigned long lenPrev = (j > 0) ? r.length(j - 1) : 0;
     const unsigned long sj = r.startOffset(j);
@@ -765,7 +899,7 @@ bool stage2Removes(const CandidateView& c, const ResultView& r) {
     if (j >= 1 && p == SN &&
         (cur == MM ||
          (len == 1 && (isOneOf<NNG, NFG>(cur) || reducedUnitNoun(cur)))) &&
-        next != POS_ZERO && next != SN && !isClass(next, CLASS_S) &&
+        next != POS_ZERO && next != SN && !isClass<CLASS_S>(next) &&
         hasSNNumerals(c, r, sj))
       return true;
 
@@ -775,26 +909,27 @@ bool stage2Removes(const CandidateView& c, const ResultView& r) {
         hasNRNumerals(c, r, sj, ej))
       return true;
 
-    // Rule 6: one-syllable pairs not listed as connectable.
+    // Rule 6: one-syllable pairs not listed as connectable (the look-up of
+    // can1SyllableConnect, by binary search in the sorted tables).
     if (j >= 1 && lenPrev == 1 && len == 1) {
       const char* w1 = r.lexicon(j - 1);
       const char* text = r.lexicon(j);
       if (p == MM && cur == NNB &&
-          !AnalyzerImpl::can1SyllableConnect(mm1_nnb1, w1, text))
+          !oneSyllableConnects(MM1_NNB1, w1, text))
         return true;
       if (p == NNB && cur == XSN &&
-          !AnalyzerImpl::can1SyllableConnect(nnb1_xsn1, w1, text))
+          !oneSyllableConnects(NNB1_XSN1, w1, text))
         return true;
       if (p == NNB && cur == NNB &&
-          !AnalyzerImpl::can1SyllableConnect(nnb1_nnb1, w1, text))
+          !oneSyllableConnects(NNB1_NNB1, w1, text))
         return true;
     }
 
     // Rule 7: one-syllable particle; the reduced rule set tests it after a
     // symbol too.
     if (j >= 1 && len == 1 &&
-        (revision::REDUCED_PRUNING || !isClass(p, CLASS_S)) &&
-        isClass(cur, CLASS_J) &&
+        (revision::REDUCED_PRUNING || !isClass<CLASS_S>(p)) &&
+        isClass<CLASS_J>(cur) &&
         !can1SyllableJosa(c, r, sPrev, ej, r.lexicon(j)))
       return true;
 
@@ -807,7 +942,7 @@ bool stage2Removes(const CandidateView& c, const ResultView& r) {
 
     // Rule 9: noun suffix after a nominalised one-syllable verb.
     if (j >= 2 && cur == XSN && p == ETN && r.length(j - 2) == 1 &&
-        isClass(r.pos(j - 2), CLASS_V))
+        isClass<CLASS_V>(r.pos(j - 2)))
       return true;
 
     // Rule 10: suffix after a one-syllable noun (not in the reduced set).
@@ -816,17 +951,17 @@ bool stage2Removes(const CandidateView& c, const ResultView& r) {
       return true;
 
     // Rule 11: interjection or verb after a symbol or number.
-    if (j >= 1 && (isClass(p, CLASS_S) || isClass(p, CLASS_SN)) &&
-        (isClass(cur, CLASS_IC) || isClass(cur, CLASS_V)) &&
+    if (j >= 1 && (isClass<CLASS_S>(p) || isClass<CLASS_SN>(p)) &&
+        (isClass<CLASS_IC>(cur) || isClass<CLASS_V>(cur)) &&
         hasSN_Nclass(c, r, sj))
       return true;
 
     // Rule 12: word pieces after a symbol.
-    const bool freeWord = isOneOf<NP, NR>(cur) || isClass(cur, CLASS_IC) ||
-                          isClass(cur, CLASS_MM) || isClass(cur, CLASS_MA);
-    if (j >= 1 && isClass(p, CLASS_S) &&
-        (freeWord || isClass(cur, CLASS_J) || isClass(cur, CLASS_E) ||
-         isClass(cur, CLASS_VC)) &&
+    const bool freeWord = isOneOf<NP, NR>(cur) || isClass<CLASS_IC>(cur) ||
+                          isClass<CLASS_MM>(cur) || isClass<CLASS_MA>(cur);
+    if (j >= 1 && isClass<CLASS_S>(p) &&
+        (freeWord || isClass<CLASS_J>(cur) || isClass<CLASS_E>(cur) ||
+         isClass<CLASS_VC>(cur)) &&
         c.size() > 1) {
       if (wordCharacterBefore(r, j)) {
         if (freeWord && hasWordEnding(c, r, sj, ej)) return true;
@@ -857,7 +992,7 @@ bool stage2Removes(const CandidateView& c, const ResultView& r) {
       return true;
 
     // Rule 15: particle "서" after a noun.
-    if (j >= 1 && len == 1 && isClass(cur, CLASS_J) &&
+    if (j >= 1 && len == 1 && isClass<CLASS_J>(cur) &&
         sameText(r.lexicon(j), "서") && hasNounPhrase(c, r, sPrev, ej, 0))
       return true;
   }
@@ -899,7 +1034,7 @@ void AnalyzerImpl::removeResult(CandidateImpl* candidate) {
     const ResultView visited = view[i];
     const int n = static_cast<int>(visited.size());
     for (int k = 0; k < n; ++k) {
-      if (!isClass(visited.pos(k), CLASS_MA)) continue;
+      if (!isClass<CLASS_MA>(visited.pos(k))) continue;
       const unsigned long s = visited.startOffset(k);
       const unsigned long e = visited.endOffset(k);
       for (unsigned long x = 0; x < view.size();) {

@@ -11,6 +11,10 @@
 // Rows are sorted by word and every list is sorted, both in UTF-8 byte
 // order: can1SyllableConnect stops at the first greater entry. A list ends
 // with an empty entry and each table with a row whose word is empty.
+#include "analyzer/prune_tables.h"
+
+#include <cstdint>
+
 #include "analyzer/analyzer_impl.h"
 
 const WORD_TO_WORD mm1_nnb1[] = {
@@ -249,3 +253,69 @@ const WORD_TO_WORD nnb1_nnb1[] = {
 };
 
 const char* const disallow_n_josa1[] = {"서", ""};
+
+namespace {
+
+// A text of exactly three bytes as a number that orders as strcmp orders
+// such texts; false for any other length. Reads no byte past the
+// terminator.
+bool key3(const char* w, uint32_t* key) {
+  if (w == nullptr || w[0] == '\0' || w[1] == '\0' || w[2] == '\0' ||
+      w[3] != '\0')
+    return false;
+  const unsigned char* u = reinterpret_cast<const unsigned char*>(w);
+  *key = (uint32_t{u[0]} << 16) | (uint32_t{u[1]} << 8) | u[2];
+  return true;
+}
+
+// A table entry's key; an empty or missing entry, which ends a list, sorts
+// after every word.
+uint32_t entryKey(const char* w) {
+  uint32_t key;
+  return key3(w, &key) ? key : UINT32_MAX;
+}
+
+template <unsigned long N>
+constexpr unsigned long rowsOf(const WORD_TO_WORD (&)[N]) {
+  return N - 1;  // without the closing row
+}
+
+}  // namespace
+
+bool oneSyllableConnects(OneSyllableTable table, const char* w1,
+                         const char* w2) {
+  const WORD_TO_WORD* rows = mm1_nnb1;
+  unsigned long count = rowsOf(mm1_nnb1);
+  if (table == NNB1_XSN1) {
+    rows = nnb1_xsn1;
+    count = rowsOf(nnb1_xsn1);
+  } else if (table == NNB1_NNB1) {
+    rows = nnb1_nnb1;
+    count = rowsOf(nnb1_nnb1);
+  }
+  uint32_t k1, k2;
+  if (!key3(w1, &k1) || !key3(w2, &k2)) return false;
+  // The row of w1.
+  unsigned long lo = 0, hi = count;
+  while (lo < hi) {
+    const unsigned long mid = (lo + hi) / 2;
+    if (entryKey(rows[mid].word) < k1)
+      lo = mid + 1;
+    else
+      hi = mid;
+  }
+  if (lo == count || entryKey(rows[lo].word) != k1) return false;
+  // w2 in its list; the slots after the list's end sort last.
+  const char* const* next = rows[lo].next;
+  lo = 0;
+  hi = sizeof(rows[0].next) / sizeof(rows[0].next[0]);
+  while (lo < hi) {
+    const unsigned long mid = (lo + hi) / 2;
+    if (entryKey(next[mid]) < k2)
+      lo = mid + 1;
+    else
+      hi = mid;
+  }
+  return lo < sizeof(rows[0].next) / sizeof(rows[0].next[0]) &&
+         entryKey(next[lo]) == k2;
+}

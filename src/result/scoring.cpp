@@ -2,8 +2,6 @@
 // precision, that favours few nouns covering much of the word, particles,
 // copulas and suffixes attached to nouns, counters after numbers and, most
 // of all, an analysis of one morpheme.
-#include <cstring>
-
 #include "result/candidate_impl.h"
 #include "result/result_impl.h"
 
@@ -15,6 +13,7 @@ constexpr unsigned int SUBCLASS_MASK = 0xFFE00000;
 constexpr unsigned int CLASS_SN = 0x00000002;
 constexpr unsigned int CLASS_S = 0x00000010;
 constexpr unsigned int CLASS_XS = 0x00000080;
+constexpr unsigned int CLASS_XSN = XSN & CLASS_MASK;
 constexpr unsigned int CLASS_E = 0x00000400;
 constexpr unsigned int CLASS_J = 0x00000800;
 constexpr unsigned int CLASS_VC = 0x00008000;
@@ -43,6 +42,13 @@ const char SEO[] = "\xEC\x84\x9C";
 
 // Tags are compared without the flag bit, as pos_t compares them.
 constexpr unsigned int FLAG_BIT = 0x1;
+
+// strcmp(text, SEO) == 0, byte by byte: the first differing byte ends it,
+// so nothing past the text's terminator is read.
+bool isSeo(const char* text) {
+  return text[0] == SEO[0] && text[1] == SEO[1] && text[2] == SEO[2] &&
+         text[3] == '\0';
+}
 
 bool inClass(unsigned int tag, unsigned int cls) {
   return (tag & CLASS_MASK) == cls;
@@ -78,45 +84,67 @@ void ResultImpl::scoring(unsigned long /*results*/, unsigned long longestNoun) {
   float counterBonus = 0.0f;
   const float longest = static_cast<float>(longestNoun);
 
+  // Each rule is keyed by the class of the morpheme's tag, so one switch
+  // applies them; no accumulator receives more than one term per morpheme,
+  // which keeps every sum in the order of the morphemes.
+  unsigned int p = 0;       // the previous tag, flag bit cleared
+  unsigned int pClass = 0;  // its class
   for (unsigned long k = 0; k < n; ++k) {
-    const int i = static_cast<int>(k);
     const unsigned int t = m_[k].tag & ~FLAG_BIT;
-    const unsigned int p = k > 0 ? m_[k - 1].tag & ~FLAG_BIT : 0u;
-    const float len = static_cast<float>(m_[k].end - m_[k].start);
-
-    if (isCountedNoun(t)) {
-      // With no noun length at all the share is taken as nothing.
-      const float share = longestNoun != 0 ? len / longest : 0.0f;
-      coverage += share * (isUnitNoun(t) ? UNIT_NOUN_WEIGHT : NOUN_WEIGHT);
-      nounCount += 1.0f;
+    const unsigned int tClass = t & CLASS_MASK;
+    const unsigned long units = m_[k].end - m_[k].start;
+    switch (tClass) {
+      case CLASS_N:
+        if (t != NNB) {
+          // With no noun length at all the share is taken as nothing.
+          const float share =
+              longestNoun != 0 ? static_cast<float>(units) / longest : 0.0f;
+          coverage += share * (isUnitNoun(t) ? UNIT_NOUN_WEIGHT : NOUN_WEIGHT);
+          nounCount += 1.0f;
+          if (isCountedNoun(p))
+            nounChain =
+                nounChain == 0.0f ? NOUN_CHAIN_STEP : nounChain * NOUN_CHAIN_STEP;
+        } else if (pClass == CLASS_SN || p == NR) {
+          counterBonus += NUMBER_NNB_BONUS;
+        }
+        break;
+      case CLASS_J:
+        if (pClass != CLASS_E) {
+          if (k == n - 1) coverage += PARTICLE_BONUS;
+          particleLength += static_cast<float>(units) / PARTICLE_DIVISOR;
+          if (isSeo(text_ + m_[k].text)) particleLength -= SEO_PENALTY;
+        }
+        break;
+      case CLASS_S:
+        if (pClass == CLASS_J) coverage += PARTICLE_BONUS;
+        break;
+      case CLASS_V: {
+        const float len = static_cast<float>(units);
+        if (t == VX)
+          predicateLength += len / VX_DIVISOR;
+        else if (t == VA)
+          predicateLength += len / VA_DIVISOR;
+        else
+          predicateLength += len;
+        break;
+      }
+      case CLASS_VC:
+        if (pClass == CLASS_N) copulaBonus += COPULA_BONUS;
+        break;
+      case CLASS_XS:
+        suffixMultiplier += SUFFIX_STEP;
+        break;
+      case CLASS_XSN:
+        if (t == XSN) {
+          if (pClass == CLASS_SN || p == NR) counterBonus += NUMBER_XSN_BONUS;
+          if (p == XSN || isCountedNoun(p)) suffixBonus += NOUN_XSN_BONUS;
+        }
+        break;
+      default:
+        break;
     }
-    if (k == n - 1 && inClass(t, CLASS_J) && !inClass(p, CLASS_E))
-      coverage += PARTICLE_BONUS;
-    if (k > 0 && inClass(t, CLASS_S) && inClass(p, CLASS_J))
-      coverage += PARTICLE_BONUS;
-    if (inClass(t, CLASS_V)) {
-      if (t == VX)
-        predicateLength += len / VX_DIVISOR;
-      else if (t == VA)
-        predicateLength += len / VA_DIVISOR;
-      else
-        predicateLength += len;
-    }
-    if (inClass(t, CLASS_J) && !inClass(p, CLASS_E)) {
-      particleLength += len / PARTICLE_DIVISOR;
-      if (std::strcmp(lexicon(i), SEO) == 0) particleLength -= SEO_PENALTY;
-    }
-    if (inClass(p, CLASS_N) && inClass(t, CLASS_VC)) copulaBonus += COPULA_BONUS;
-    if (inClass(t, CLASS_XS)) suffixMultiplier += SUFFIX_STEP;
-    if (isCountedNoun(p) && isCountedNoun(t))
-      nounChain = nounChain == 0.0f ? NOUN_CHAIN_STEP : nounChain * NOUN_CHAIN_STEP;
-    if (k > 0 && (inClass(p, CLASS_SN) || p == NR)) {
-      if (t == NNB)
-        counterBonus += NUMBER_NNB_BONUS;
-      else if (t == XSN)
-        counterBonus += NUMBER_XSN_BONUS;
-    }
-    if (t == XSN && (p == XSN || isCountedNoun(p))) suffixBonus += NOUN_XSN_BONUS;
+    p = t;
+    pClass = tClass;
   }
 
   float score =
