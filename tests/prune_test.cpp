@@ -672,6 +672,39 @@ TEST_F(PruneTest, Rule15ParticleSeoAfterNounPhrase) {
   EXPECT_EQ(prune().size(), 2u);
 }
 
+// Rules that hold whatever the morpheme's length, by its tag or the tag
+// before it, still hold at morphemes longer than one or two units.
+TEST_F(PruneTest, Stage2RulesAtLongMorphemes) {
+  // Rule 11: a long verb after a number.
+  add({{"3", SN, 0, 1}, {"가다", VV, 1, 3}});
+  add({{"3", SN, 0, 1}, {"가다", NNG, 1, 3}});
+  EXPECT_EQ(prune(), (Survivors{"3/sn+가다/nng"}));
+  // Rule 5: a long noun after a numeral.
+  c_.clear();
+  add({{"셋", NR, 0, 1}, {"학교다", NNG, 1, 4}});
+  add({{"셋", NR, 0, 1}, {"학교다", NNB, 1, 4}});
+  EXPECT_EQ(prune(), (Survivors{"셋/nr+학교다/nnb"}));
+  // Rule 14: a long unknown noun; the reduced rule set keeps it.
+  c_.clear();
+  add({{"학교다니", NF, 0, 4}});
+  add({{"학교다니", NNG, 0, 4}});
+  EXPECT_EQ(prune(), expected({"학교다니/nng"},
+                              {"학교다니/nf", "학교다니/nng"}));
+  // Long nouns and endings that no rule names stay.
+  c_.clear();
+  add({{"학교다", NNG, 0, 3}, {"어서", EC, 3, 5}});
+  add({{"학교다어서", NNG, 0, 5}});
+  EXPECT_EQ(prune().size(), 2u);
+}
+
+// Any adverb class starts stage 3, not one adverb tag alone.
+TEST_F(PruneTest, Stage3AnyAdverbTag) {
+  add({{"그", MM, 0, 1}, {"러나", EC, 1, 3}});
+  add({{"그러나", MAJ, 0, 3}});
+  EXPECT_EQ(prune(), expected({"그러나/maj"},
+                              {"그/mm+러나/ec", "그러나/maj"}));
+}
+
 TEST_F(PruneTest, Stage2BackwardOrderDecides) {
   // Each result reads as verb a stretch the other splits into nouns, so
   // each would remove the other; visited from the last, the last goes and

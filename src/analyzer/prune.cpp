@@ -215,7 +215,7 @@ class ResultView {
 // Tags that some questions need in another result, so that a candidate
 // without any of them answers those questions at once. Tested on a
 // morpheme's features or on the union of many.
-enum TagGroup { XSA_OR_XSV, XSV_ONLY, VV_VA_OR_VX, TAG_GROUPS };
+enum TagGroup { XSA_OR_XSV, XSV_ONLY, VV_VA_OR_VX, ADVERB, TAG_GROUPS };
 
 bool inGroup(const TagInfo& tag, TagGroup group) {
   switch (group) {
@@ -225,6 +225,8 @@ bool inGroup(const TagInfo& tag, TagGroup group) {
       return isOneOf<XSV>(tag);
     case VV_VA_OR_VX:
       return isOneOf<VV, VA, VX>(tag);
+    case ADVERB:
+      return isClass<CLASS_MA>(tag);
     default:  // TAG_GROUPS counts the groups; it is not one
       return true;
   }
@@ -864,6 +866,27 @@ bool wordCharacterBefore(const ResultView& r, int j) {
   return false;
 }
 
+// Stage 2: false when no rule of stage 2 can hold at a morpheme tagged
+// `cur`, `len` units long, after one tagged `prev` (NO_TAG at the first):
+// each rule needs one of these tags, classes or lengths, so most endings
+// and long morphemes skip the rules at once.
+inline bool stage2MayHold(const TagInfo& prev, const TagInfo& cur,
+                          unsigned long len) {
+  // Rules 4, 5, 11 and 12 (after a number, numeral or symbol).
+  constexpr uint32_t prevAny = tagBit(NR) | classBit(CLASS_SN) | classBit(CLASS_S);
+  // Rules 9, 10, 13 and 14, at any length.
+  constexpr uint32_t curAny =
+      tagBit(XSN) | tagBit(XSA) | tagBit(XSV) | tagBit(VCP) | tagBit(NF);
+  // Rules 1, 6, 7, 8 and 15, one unit long.
+  constexpr uint32_t curOne = tagBit(NNG) | tagBit(NFG) | tagBit(NF) |
+                              tagBit(NNP) | tagBit(NP) | tagBit(MM) |
+                              tagBit(NNB) | tagBit(XSN) | tagBit(NR) |
+                              tagBit(NNU) | tagBit(NFU) | classBit(CLASS_J);
+  if ((prev.f & prevAny) || (cur.f & curAny)) return true;
+  if (len == 1) return (cur.f & curOne) != 0;
+  return len == 2 && inN4(cur);  // rules 2 and 3
+}
+
 // Stage 2: local patterns, tried in order on every morpheme. True when the
 // result is to be removed. The reduced rule set has no rules 10, 14 and 15,
 // and narrower rules 1, 7, 8 and 13.
@@ -872,8 +895,9 @@ bool stage2Removes(const CandidateView& c, const ResultView& r) {
   for (int j = 0; j < n; ++j) {
     const TagInfo p = (j > 0) ? r.pos(j - 1) : NO_TAG;
     const TagInfo cur = r.pos(j);
-    const TagInfo next = (j + 1 < n) ? r.pos(j + 1) : NO_TAG;
     const unsigned long len = r.length(j);
+    if (!stage2MayHold(p, cur, len)) continue;
+    const TagInfo next = (j + 1 < n) ? r.pos(j + 1) : NO_TAG;
     const unsigned long lenPrev = (j > 0) ? r.length(j - 1) : 0;
     const unsigned long sj = r.startOffset(j);
     const unsigned long ej = r.endOffset(j);
@@ -1029,6 +1053,7 @@ void AnalyzerImpl::removeResult(CandidateImpl* candidate) {
   // Stage 3: an adverb over a stretch removes every other result that
   // splits the same stretch into several morphemes.
   if constexpr (!allStages) return;
+  if (!view.mayHave(ADVERB)) return;  // no result has an adverb
   for (unsigned long i = 0; i < view.size(); ++i) {
     // A copy: removals move the views after a removed one.
     const ResultView visited = view[i];
