@@ -499,6 +499,9 @@ unsigned long TaggerImpl::search(const ModelImpl* model) {
   firstOf_.resize(width);
   previousScores_.resize(width);
   scores_.resize(width);
+  // Both tables hold at most width x width costs.
+  if (transitions_.size() < width * width) transitions_.resize(width * width);
+  if (fromRow_.size() < width * width) fromRow_.resize(width * width);
   // Column 0's predecessor: BOE with score 0.
   lastUnits_[0] = memo_.pseudoId(BEGIN_OF_EOJUL);
   lastOf_[0] = 0;
@@ -515,7 +518,6 @@ unsigned long TaggerImpl::search(const ModelImpl* model) {
     // transition from every predecessor row.
     const size_t firsts = distinctUnits(&firstIds_[rowStart_[i]], rows,
                                         firstUnits_.data(), firstOf_.data());
-    transitions_.resize(lasts * firsts);
     for (size_t a = 0; a < lasts; ++a) {
       for (size_t b = 0; b < firsts; ++b) {
         float& t = memo_.transition(lastUnits_[a], firstUnits_[b]);
@@ -524,7 +526,6 @@ unsigned long TaggerImpl::search(const ModelImpl* model) {
         transitions_[a * firsts + b] = t;
       }
     }
-    fromRow_.resize(firsts * predecessors);
     for (size_t b = 0; b < firsts; ++b)
       for (size_t k = 0; k < predecessors; ++k)
         fromRow_[b * predecessors + k] = transitions_[lastOf_[k] * firsts + b];
