@@ -228,3 +228,35 @@ TEST(WordMemoTables, CostSlotsAndPieceIdsSurviveGrowth) {
   EXPECT_EQ(memo.pieceId(1, "가다"), WordMemo::NO_UNIT);
   EXPECT_TRUE(std::isnan(memo.step(3, 4)));
 }
+
+// Logarithms memoised by tag: units of one tag share the tag-pair slots,
+// units of other tags do not, a tag-and-unit slot tells the units apart,
+// and the three kinds never share a slot.
+TEST(WordMemoTables, TagLogsAreSharedByTagAndKeptApartByKind) {
+  WordMemo memo(1u << 20);
+  const uint32_t noun1 = memo.unitId(UnitKeys{"학교/nng", "nng"});
+  const uint32_t noun2 = memo.unitId(UnitKeys{"사람/nng", "nng"});
+  const uint32_t verb = memo.unitId(UnitKeys{"가/vv", "vv"});
+  const uint32_t ending = memo.unitId(UnitKeys{"다/ef", "ef"});
+  EXPECT_EQ(memo.unitId(UnitKeys{"학교/nng", "nng"}), noun1);
+
+  memo.tagLog(WordMemo::LOG_EOJUL_TAGS, noun1, verb) = 1.0;
+  EXPECT_EQ(memo.tagLog(WordMemo::LOG_EOJUL_TAGS, noun2, verb), 1.0);
+  EXPECT_TRUE(std::isnan(memo.tagLog(WordMemo::LOG_EOJUL_TAGS, verb, noun1)));
+  EXPECT_TRUE(std::isnan(memo.tagLog(WordMemo::LOG_EOJUL_TAGS, noun1, ending)));
+  EXPECT_TRUE(
+      std::isnan(memo.tagLog(WordMemo::LOG_MORPHEME_TAGS, noun1, verb)));
+
+  memo.tagLog(WordMemo::LOG_EOJUL_TAG_UNIT, noun1, noun2) = 2.0;
+  EXPECT_EQ(memo.tagLog(WordMemo::LOG_EOJUL_TAG_UNIT, noun2, noun2), 2.0);
+  EXPECT_TRUE(
+      std::isnan(memo.tagLog(WordMemo::LOG_EOJUL_TAG_UNIT, noun1, noun1)));
+  memo.tagLog(WordMemo::LOG_MORPHEME_TAGS, noun1, noun2) = 3.0;
+  EXPECT_EQ(memo.tagLog(WordMemo::LOG_MORPHEME_TAGS, noun2, noun1), 3.0);
+  EXPECT_EQ(memo.tagLog(WordMemo::LOG_EOJUL_TAGS, noun1, verb), 1.0);
+
+  memo.reset();
+  const uint32_t again = memo.unitId(UnitKeys{"학교/nng", "nng"});
+  memo.unitId(UnitKeys{"가/vv", "vv"});
+  EXPECT_TRUE(std::isnan(memo.tagLog(WordMemo::LOG_EOJUL_TAGS, again, 1)));
+}

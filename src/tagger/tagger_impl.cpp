@@ -306,10 +306,12 @@ float TaggerImpl::morphemeStep(const ModelImpl* model, uint32_t p,
   const float lexical =
       ratio(pairCount(table, counts.morphemeLexPair, ck.lex),
             counts.morphemeLex, bom);
-  const float tagged =
-      ratio(pairCount(table, counts.morphemeTagPair, ck.tag),
-            counts.morphemeTag, bom);
-  return static_cast<float>(-ln(lexical) - ln(tagged));
+  // The tag pair's term depends on the two tags only: memoised by them.
+  double& tagged = memo_.tagLog(WordMemo::LOG_MORPHEME_TAGS, p, c);
+  if (std::isnan(tagged))
+    tagged = ln(ratio(pairCount(table, counts.morphemeTagPair, ck.tag),
+                      counts.morphemeTag, bom));
+  return static_cast<float>(-ln(lexical) - tagged);
 }
 
 float TaggerImpl::eojulTransition(const ModelImpl* model, uint32_t u,
@@ -320,11 +322,21 @@ float TaggerImpl::eojulTransition(const ModelImpl* model, uint32_t u,
   const UnitKeys& ck = memo_.unit(c);
   const float lexical = ratio(pairCount(table, counts.eojulLexPair, ck.lex),
                               counts.eojulLex, boe);
-  const float mixed = ratio(pairCount(table, counts.eojulTagPair, ck.lex),
-                            counts.eojulTag, boe);
-  const float tagged = ratio(pairCount(table, counts.eojulTagPair, ck.tag),
-                             counts.eojulTag, boe);
-  return static_cast<float>(-ln(lexical) - 0.5 * ln(mixed) - ln(tagged));
+  // The terms of u's tag depend on it, not on u: memoised by tag. A slot
+  // is read before the next is made (slots move when the table grows).
+  double mixed = memo_.tagLog(WordMemo::LOG_EOJUL_TAG_UNIT, u, c);
+  if (std::isnan(mixed)) {
+    mixed = ln(ratio(pairCount(table, counts.eojulTagPair, ck.lex),
+                     counts.eojulTag, boe));
+    memo_.tagLog(WordMemo::LOG_EOJUL_TAG_UNIT, u, c) = mixed;
+  }
+  double tagged = memo_.tagLog(WordMemo::LOG_EOJUL_TAGS, u, c);
+  if (std::isnan(tagged)) {
+    tagged = ln(ratio(pairCount(table, counts.eojulTagPair, ck.tag),
+                      counts.eojulTag, boe));
+    memo_.tagLog(WordMemo::LOG_EOJUL_TAGS, u, c) = tagged;
+  }
+  return static_cast<float>(-ln(lexical) - 0.5 * mixed - tagged);
 }
 
 float TaggerImpl::endCost(const ModelImpl* model, uint32_t z) {

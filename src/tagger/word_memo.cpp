@@ -123,6 +123,9 @@ void WordMemo::reset() {
   pseudo_.clear();
   endCosts_.clear();
   costs_.clear();
+  unitTags_.clear();
+  tagIds_.clear();
+  logs_.clear();
   std::vector<Piece>().swap(pieces_);
   std::string().swap(pieceTexts_);
   pieceCount_ = 0;
@@ -131,7 +134,10 @@ void WordMemo::reset() {
 }
 
 void WordMemo::trimCosts() {
-  if (costs_.bytes() > budget_ / 4) costs_.clear();
+  if (costs_.bytes() + logs_.bytes() > budget_ / 4) {
+    costs_.clear();
+    logs_.clear();
+  }
 }
 
 const MemoWord* WordMemo::find(const std::string& key) const {
@@ -157,11 +163,15 @@ uint32_t WordMemo::unitId(const UnitKeys& keys) {
   if (units_.size() > MAX_UNIT_ID) throw std::bad_alloc();
   const uint32_t id = static_cast<uint32_t>(units_.size());
   unitIds_.emplace(keys.lex, id);
+  const auto tag =
+      tagIds_.emplace(keys.tag, static_cast<uint32_t>(tagIds_.size()));
+  if (tag.second) bytes_ += keys.tag.capacity() + ENTRY_OVERHEAD;
+  unitTags_.push_back(tag.first->second);
   units_.push_back(keys);
   counts_.push_back(UnitCounts());
   endCosts_.push_back(UNKNOWN);
   bytes_ += 2 * (keys.lex.capacity() + ENTRY_OVERHEAD) + keys.tag.capacity() +
-            sizeof(UnitCounts);
+            sizeof(UnitCounts) + sizeof(uint32_t);
   return id;
 }
 
@@ -209,30 +219,3 @@ uint32_t WordMemo::pseudoId(const char* name) {
   return id;
 }
 
-float& CostTable::insert(size_t i, uint64_t key) {
-  keys_[i] = key;
-  values_[i] = UNKNOWN;
-  ++size_;
-  return values_[i];
-}
-
-void CostTable::grow() {
-  std::vector<uint64_t> keys(std::max<size_t>(1024, 2 * keys_.size()), EMPTY);
-  std::vector<float> values(keys.size(), UNKNOWN);
-  const size_t mask = keys.size() - 1;
-  for (size_t j = 0; j < keys_.size(); ++j) {
-    if (keys_[j] == EMPTY) continue;
-    size_t i = home(keys_[j], mask);
-    while (keys[i] != EMPTY) i = (i + 1) & mask;
-    keys[i] = keys_[j];
-    values[i] = values_[j];
-  }
-  keys_.swap(keys);
-  values_.swap(values);
-}
-
-void CostTable::clear() {
-  std::vector<uint64_t>().swap(keys_);
-  std::vector<float>().swap(values_);
-  size_ = 0;
-}

@@ -16,8 +16,10 @@
 #ifndef TALMORO_TAGGER_WORD_MEMO_H_
 #define TALMORO_TAGGER_WORD_MEMO_H_
 
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
+#include <limits>
 #include <memory>
 #include <string>
 #include <unordered_map>
@@ -49,44 +51,72 @@ struct UnitCounts {
   int64_t eojulTagPair = 0;
 };
 
-// Memoised costs by a 64-bit key: open addressing with linear probing in
-// flat arrays, a fraction of the size of a node-based map.
-class CostTable {
+// Memoised values by a 64-bit key: open addressing with linear probing in
+// flat arrays, a fraction of the size of a node-based map. A new slot holds
+// NaN.
+template <typename Value>
+class SlotTable {
  public:
-  // A free slot. Keys put unit ids below 2^31 in both halves, so none
+  // A free slot. Keys put ids below 2^31 in each of their fields, so none
   // equals it.
   static constexpr uint64_t EMPTY = ~static_cast<uint64_t>(0);
 
   // The slot of key (NaN when new); valid until the next insertion.
-  float& slot(uint64_t key) {
+  Value& slot(uint64_t key) {
     // Grown to keep at most three quarters of the slots in use.
     if (4 * (size_ + 1) > 3 * keys_.size()) grow();
     const size_t mask = keys_.size() - 1;
     size_t i = home(key, mask);
     while (keys_[i] != key) {
-      if (keys_[i] == EMPTY) return insert(i, key);
+      if (keys_[i] == EMPTY) {
+        keys_[i] = key;
+        values_[i] = unknown();
+        ++size_;
+        return values_[i];
+      }
       i = (i + 1) & mask;
     }
     return values_[i];
   }
-  void clear();
+  void clear() {
+    std::vector<uint64_t>().swap(keys_);
+    std::vector<Value>().swap(values_);
+    size_ = 0;
+  }
   size_t size() const { return size_; }
   // Bytes held by the arrays.
   size_t bytes() const {
-    return keys_.capacity() * (sizeof(uint64_t) + sizeof(float));
+    return keys_.capacity() * (sizeof(uint64_t) + sizeof(Value));
   }
 
  private:
+  static Value unknown() { return std::numeric_limits<Value>::quiet_NaN(); }
   static size_t home(uint64_t key, size_t mask) {
     return static_cast<size_t>((key * 0x9E3779B97F4A7C15ull) >> 32) & mask;
   }
-  float& insert(size_t i, uint64_t key);
-  void grow();
+  void grow() {
+    std::vector<uint64_t> keys(std::max<size_t>(1024, 2 * keys_.size()),
+                               EMPTY);
+    std::vector<Value> values(keys.size(), unknown());
+    const size_t mask = keys.size() - 1;
+    for (size_t j = 0; j < keys_.size(); ++j) {
+      if (keys_[j] == EMPTY) continue;
+      size_t i = home(keys_[j], mask);
+      while (keys[i] != EMPTY) i = (i + 1) & mask;
+      keys[i] = keys_[j];
+      values[i] = values_[j];
+    }
+    keys_.swap(keys);
+    values_.swap(values);
+  }
 
   std::vector<uint64_t> keys_;  // EMPTY in a free slot
-  std::vector<float> values_;
+  std::vector<Value> values_;
   size_t size_ = 0;
 };
+
+// Costs between units.
+using CostTable = SlotTable<float>;
 
 // Offsets count units of the word, which the analyzer reads no further than
 // its first hundred units.
@@ -177,6 +207,22 @@ class WordMemo {
     return costs_.slot(STEP_BIT | (static_cast<uint64_t>(p) << 32) | c);
   }
 
+  // The memoised logarithms of the model's ratios that depend on a unit's
+  // tag rather than on the unit itself (kind: one of the LOG_ constants):
+  // of the tag pair (tag of a, tag of b), or of (tag of a, unit b). NaN
+  // until the owner stores one.
+  enum LogKind : uint64_t {
+    LOG_EOJUL_TAGS = 0,
+    LOG_EOJUL_TAG_UNIT = 1,
+    LOG_MORPHEME_TAGS = 2,
+  };
+  double& tagLog(LogKind kind, uint32_t a, uint32_t b) {
+    const uint64_t left = unitTags_[a];
+    const uint64_t right = kind == LOG_EOJUL_TAG_UNIT ? b : unitTags_[b];
+    return logs_.slot((static_cast<uint64_t>(kind) << 62) | (left << 31) |
+                      right);
+  }
+
   size_t words() const { return words_.size(); }
 
  private:
@@ -198,6 +244,10 @@ class WordMemo {
   std::vector<float> endCosts_;
   // Transitions and steps in one table; a step's key has its top bit set.
   CostTable costs_;
+  // The id of each unit's tag key, and the tag keys interned.
+  std::vector<uint32_t> unitTags_;
+  std::unordered_map<std::string, uint32_t> tagIds_;
+  SlotTable<double> logs_;
   // The piece table: open addressing over entries whose texts lie in
   // pieceTexts_.
   struct Piece {
