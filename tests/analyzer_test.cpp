@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <cstring>
 #include <memory>
@@ -701,3 +702,109 @@ TEST(AnalyzerLattice, DamagedRecordsStayInsideTheBuffers) {
 }
 
 }  // namespace
+
+// Position lists sorted in place come out as a stable sort by the node
+// comparisons gives them, in each order: ties keep their push order, lists
+// of any size (the small ones sorted on the stack, the long ones not), in
+// push orders from sorted to reversed.
+TEST(AnalyzerLattice, ListSortsAreStableSortsByTheNodeComparisons) {
+  const unsigned int tags[] = {EF, JKS, VCP, XSN, XPN, NNU, NFU, NNG, NFG,
+                               NNP, NNB, NR, NP, VV, MAG, SN, POS_ZERO};
+  membuf records(4096, 4096);
+  std::vector<std::unique_ptr<InterResult>> nodes;
+  const unsigned short unit = 0xAC00;
+  unsigned long seed = 12345;
+  auto next = [&seed](unsigned long bound) {
+    seed = seed * 6364136223846793005ul + 1442695040888963407ul;
+    return static_cast<unsigned long>((seed >> 33) % bound);
+  };
+  using Order = AnalyzerImpl::ListOrder;
+  const Order orders[] = {Order::GENERAL, Order::AFTER_NUMBER,
+                          Order::AFTER_NUMERAL};
+  int (*const comparisons[])(const void*, const void*) = {
+      stack_compare, stack_compare_for_sn, stack_compare_for_nr};
+  for (size_t count : {1u, 2u, 3u, 7u, 16u, 63u, 64u, 65u, 130u}) {
+    for (int shape = 0; shape < 3; ++shape) {
+      std::vector<InterResult*> list;
+      for (size_t i = 0; i < count; ++i) {
+        const size_t off = records.size();
+        records.append_uint8(0);
+        records.append_uint32(tags[next(sizeof tags / sizeof tags[0])] | 1u);
+        records.append_uint8(2);
+        records.append_uint16(unit);
+        nodes.push_back(std::make_unique<InterResult>());
+        // Few lengths, so that many nodes tie.
+        nodes.back()->length(1 + next(3));
+        nodes.back()->parse(&records, static_cast<int>(off), &unit, 1);
+        list.push_back(nodes.back().get());
+      }
+      if (shape == 1) {
+        std::stable_sort(list.begin(), list.end(),
+                         [](const InterResult* a, const InterResult* b) {
+                           return a->length() < b->length();
+                         });
+      } else if (shape == 2) {
+        std::reverse(list.begin(), list.end());
+      }
+      for (size_t o = 0; o < 3; ++o) {
+        OpStack<InterResult*> stack;
+        for (InterResult* node : list) stack.push(node);
+        AnalyzerImpl::sortList(stack, orders[o]);
+        std::vector<InterResult*> want = list;
+        std::stable_sort(want.begin(), want.end(),
+                         [&](InterResult* a, InterResult* b) {
+                           return comparisons[o](&a, &b) < 0;
+                         });
+        ASSERT_EQ(stack.size(), want.size());
+        for (size_t k = 0; k < want.size(); ++k)
+          EXPECT_EQ(stack.at(k), want[k])
+              << "count " << count << " shape " << shape << " order " << o
+              << " index " << k;
+      }
+    }
+  }
+}
+
+// Records read once are remembered from word to word: a dictionary that is
+// reloaded in place (same object, same record offsets, other contents) or
+// replaced must be read afresh.
+TEST(AnalyzerLattice, RememberedRecordsFollowDictionaryChanges) {
+  auto compiled = [](const std::string& source) {
+    std::vector<SourceEntry> entries;
+    std::vector<SourceError> errors;
+    EXPECT_TRUE(parseSource(source, &entries, &errors));
+    auto lexicon = std::make_unique<CompiledLexicon>();
+    EXPECT_TRUE(compileEntries(entries, lexicon.get()));
+    return lexicon;
+  };
+  auto load = [](KnowledgeImpl* dic, const CompiledLexicon& lexicon) {
+    return dic->loadFromBuffer(
+        reinterpret_cast<const char*>(lexicon.units.data()),
+        lexicon.units.size() * sizeof(TrieUnit),
+        reinterpret_cast<const char*>(lexicon.index.data()),
+        lexicon.index.size() * sizeof(int32_t),
+        reinterpret_cast<const char*>(lexicon.records.buf()),
+        lexicon.records.size());
+  };
+  // The same keys and record sizes, so the records lie at the same offsets.
+  // What the rules read of a record (here: a particle cannot begin a word)
+  // must come from the record as it is now.
+  auto particles = compiled("책\t책/jx\n상\t상/jx\n");
+  auto nouns = compiled("책\t책/nng\n상\t상/nng\n");
+  KnowledgeImpl dic;
+  ASSERT_EQ(0, load(&dic, *particles));
+  AnalyzerImpl analyzer(&dic);
+  EXPECT_FALSE(anyMentions(latticePass(analyzer, "책"), "책/"));
+  EXPECT_FALSE(anyMentions(latticePass(analyzer, "책"), "책/"));
+
+  ASSERT_EQ(0, load(&dic, *nouns));
+  EXPECT_TRUE(contains(latticePass(analyzer, "책"), "책/nng(0,1)"));
+
+  // Another dictionary object whose records lie at the same offsets.
+  std::unique_ptr<KnowledgeImpl> other(new KnowledgeImpl());
+  ASSERT_EQ(0, load(other.get(), *particles));
+  analyzer.setSysKnowledge(other.get());
+  EXPECT_FALSE(anyMentions(latticePass(analyzer, "책"), "책/"));
+  analyzer.setSysKnowledge(&dic);
+  EXPECT_TRUE(contains(latticePass(analyzer, "책"), "책/nng(0,1)"));
+}

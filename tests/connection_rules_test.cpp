@@ -606,4 +606,46 @@ TEST_F(ConnectionRulesTest, ParticleFormAtTheEdgesOfTheSyllableBlock) {
   }
 }
 
+// The linking loop's batch form admits, in list order, exactly the
+// followers that isPossible admits one by one, for every kind of node on
+// either side (clue morphemes, attribute bits, one- and two-unit nodes,
+// tag-less pieces) and both passes.
+TEST_F(ConnectionRulesTest, BatchLinkingAgreesWithPairByPairTests) {
+  const unsigned int tags[] = {NNG, NNB, NNP, NP, NR, NF, VV, VA, VX, VCP,
+                               EF, EC, ETM, EP, JKS, JX, XSN, XPN, XSV, XSA,
+                               MAG, MM, IC, SF, SN, SL, POS_ZERO};
+  std::vector<const InterResult*> all;
+  for (unsigned int tag : tags) {
+    all.push_back(&word(tag, u"가"));
+    all.push_back(&word(tag, u"학교"));
+    all.push_back(&marked(tag, u"ㄴ", 0xFFFFFFFFu));
+    all.push_back(&clue(tag, u"는", 0x5555u));
+    all.push_back(&node({{tag, u"먹"}, {EC, u"어"}}, 1, 0x2AAAu));
+  }
+  OpStack<InterResult*> followers;
+  for (const InterResult* n : all) followers.push(const_cast<InterResult*>(n));
+
+  size_t admitted = 0;
+  for (unsigned int mode : {FIRST_PASS, SECOND_PASS}) {
+    for (const InterResult* prev : all) {
+      OpStack<InterResult*> batch;
+      InterResult::pushPossible(prev, followers, mode, batch);
+      std::vector<const InterResult*> want;
+      for (const InterResult* n : all)
+        if (n->isPossible(prev, mode)) want.push_back(n);
+      ASSERT_EQ(batch.size(), want.size());
+      for (uint64_t k = 0; k < batch.size(); ++k)
+        EXPECT_EQ(batch.at(k), want[k]);
+      admitted += want.size();
+    }
+  }
+  // The set is varied enough that both verdicts occur often.
+  EXPECT_GT(admitted, all.size());
+  EXPECT_LT(admitted, 2 * all.size() * all.size() / 2);
+
+  OpStack<InterResult*> none;
+  InterResult::pushPossible(nullptr, followers, FIRST_PASS, none);
+  EXPECT_EQ(none.size(), 0u);
+}
+
 }  // namespace

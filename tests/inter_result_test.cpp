@@ -451,3 +451,113 @@ TEST(InterResultTest, ChildListHoldsSuccessorsAndEndMark) {
 }
 
 }  // namespace
+
+namespace {
+
+// The pieces of a node as one line: "text/tag(start,end,copulaEnd)" each.
+std::string describePieces(const InterResult& n) {
+  InterResult::Pieces p;
+  if (!n.pieces(&p)) return "(no memory)";
+  std::string out;
+  for (uint32_t k = 0; k < p.count; ++k) {
+    const InterResult::Piece& piece = p.list[k];
+    if (k > 0) out += ' ';
+    const std::string text(p.texts + piece.text);
+    EXPECT_EQ(text.size() + 1, piece.textSize);
+    out += text + "/" + std::to_string(piece.tag) + "(" +
+           std::to_string(piece.start) + "," + std::to_string(piece.end) +
+           "," + std::to_string(piece.copulaEnd) + ")";
+  }
+  return out;
+}
+
+TEST(InterResultTest, PiecesFollowTheNodeThroughMovesAndReuse) {
+  // 먹/vv spelled, 었/ep not spelled, 다/ef spelled and last; a placeholder
+  // entry between them gives no piece.
+  RecordBytes r;
+  r.head().entry(VV, u"먹").entry(POS_ZERO, u"", false).entry(EP, u"었", false);
+  r.entry(EF | 1u, u"다");
+  auto buf = r.buffer();
+  auto text = units(u"먹었다");
+  InterResult n;
+  n.offset(2);
+  n.length(3);
+  n.parse(buf.get(), 4, text.data(), 3);
+  const std::string vv = std::to_string(VV), ep = std::to_string(EP),
+                    ef = std::to_string(EF | 1u);
+  EXPECT_EQ(describePieces(n), "먹/" + vv + "(2,3,3) 었/" + ep +
+                                   "(3,3,3) 다/" + ef + "(3,5,4)");
+  InterResult::Pieces p;
+  ASSERT_TRUE(n.pieces(&p));
+  EXPECT_EQ(p.list[0].firstUnit, u'먹');
+  EXPECT_EQ(p.list[2].lastUnit, u'다');
+  EXPECT_TRUE(p.list[1].hasUnits);
+
+  // Moving or stretching the node moves its pieces; the kept ones are not
+  // read again.
+  n.offset(0);
+  EXPECT_EQ(describePieces(n), "먹/" + vv + "(0,1,1) 었/" + ep +
+                                   "(1,1,1) 다/" + ef + "(1,3,2)");
+  n.length(4);
+  EXPECT_EQ(describePieces(n), "먹/" + vv + "(0,1,1) 었/" + ep +
+                                   "(1,1,1) 다/" + ef + "(1,4,2)");
+
+  // A node reused for another record (as the analyzer's spare nodes are)
+  // gives that record's pieces, not the ones it had.
+  RecordBytes other;
+  other.head(1, 0x40).entry(NNG | 1u, u"밥");
+  auto otherBuf = other.buffer();
+  n.offset(0);
+  n.length(1);
+  n.parse(otherBuf.get(), 4, text.data(), 1);
+  EXPECT_EQ(describePieces(n), "밥/" + std::to_string(NNG | 1u) + "(0,1,1)");
+
+  // A node without a record has no pieces.
+  InterResult empty;
+  EXPECT_EQ(describePieces(empty), "");
+}
+
+TEST(InterResultTest, LongRecordsGrowThePieceStorageAndKeepEveryText) {
+  // More pieces and more text than a node holds in itself, then a short
+  // record in the same node.
+  RecordBytes r;
+  r.head();
+  for (int i = 0; i < 9; ++i)
+    r.entry(i == 8 ? (JX | 1u) : JX, std::u16string(20, u'가'), false);
+  auto buf = r.buffer();
+  auto text = units(u"가");
+  InterResult n;
+  n.length(1);
+  n.parse(buf.get(), 4, text.data(), 1);
+  InterResult::Pieces p;
+  ASSERT_TRUE(n.pieces(&p));
+  ASSERT_EQ(p.count, 9u);
+  std::string sixty;
+  for (int i = 0; i < 20; ++i) sixty += "가";
+  for (uint32_t k = 0; k < p.count; ++k) {
+    EXPECT_EQ(std::string(p.texts + p.list[k].text), sixty) << k;
+    EXPECT_EQ(p.list[k].end, 1u);
+  }
+
+  RecordBytes shortRecord;
+  shortRecord.head().entry(NNG | 1u, u"A");
+  auto shortBuf = shortRecord.buffer();
+  n.parse(shortBuf.get(), 4, text.data(), 1);
+  EXPECT_EQ(describePieces(n), "A/" + std::to_string(NNG | 1u) + "(0,1,1)");
+}
+
+TEST(InterResultTest, PiecesStopBeforeAnEntryCutOffByTheBuffer) {
+  // parse keeps the tag of an entry whose text runs past the buffer; a
+  // result takes no such morpheme.
+  RecordBytes r;
+  r.head().entry(NNG, u"가").header(JKS | 1u, 50 << 1).u16(u'이');
+  auto buf = r.buffer();
+  auto text = units(u"가이");
+  InterResult n;
+  n.length(2);
+  n.parse(buf.get(), 4, text.data(), 2);
+  EXPECT_EQ(n.lastpos(), JKS | 1u);
+  EXPECT_EQ(describePieces(n), "가/" + std::to_string(NNG) + "(0,1,1)");
+}
+
+}  // namespace

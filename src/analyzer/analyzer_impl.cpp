@@ -3,6 +3,7 @@
 #include "analyzer/analyzer_impl.h"
 
 #include <cstdlib>
+#include <new>
 
 #include "base/revision.h"
 #include "base/text.h"
@@ -44,6 +45,11 @@ AnalyzerImpl::AnalyzerImpl(const Knowledge* knowledge,
                            const UserKnowledge* user)
     : sys_(knowledge),
       user_(user),
+      readings_(nullptr),
+      readingsSys_(nullptr),
+      readingsUser_(nullptr),
+      readingsSysGeneration_(0),
+      readingsUserGeneration_(0),
       usedPositions_(0),
       records_(RECORD_BUFFER_INITIAL, RECORD_BUFFER_BLOCK),
       strict_(false) {
@@ -56,6 +62,27 @@ AnalyzerImpl::~AnalyzerImpl() {
   clear();
   for (uint64_t i = 0; i < spare_.size(); ++i) delete spare_.at(i);
   spare_.empty();
+  delete[] readings_;
+}
+
+void AnalyzerImpl::checkReadings() {
+  const KnowledgeImpl* sys = sysKnowledge();
+  const KnowledgeImpl* user = userKnowledge();
+  const uint64_t sysGeneration = sys != nullptr ? sys->generation() : 0;
+  const uint64_t userGeneration = user != nullptr ? user->generation() : 0;
+  if (readings_ != nullptr && sys == readingsSys_ && user == readingsUser_ &&
+      sysGeneration == readingsSysGeneration_ &&
+      userGeneration == readingsUserGeneration_)
+    return;
+  const size_t slots = size_t{1} << READING_SLOT_BITS;
+  if (readings_ == nullptr)
+    readings_ = new (std::nothrow) CachedReading[slots];
+  if (readings_ == nullptr) return;
+  for (size_t k = 0; k < slots; ++k) readings_[k].buf = nullptr;
+  readingsSys_ = sys;
+  readingsUser_ = user;
+  readingsSysGeneration_ = sysGeneration;
+  readingsUserGeneration_ = userGeneration;
 }
 
 void AnalyzerImpl::setSysKnowledge(const Knowledge* knowledge) {
@@ -249,30 +276,6 @@ InterResult* AnalyzerImpl::pushNode(unsigned long offset, unsigned long length,
   node->length(length);
   node->parse(rdata, recpos, text, length);
   if (!adopt(offset, node)) return nullptr;
-  return node;
-}
-
-bool AnalyzerImpl::adopt(unsigned long offset, InterResult* node) {
-  if (offset >= ANALYZER_POSITIONS) {
-    delete node;
-    return false;
-  }
-  OpStack<InterResult*>& list = positions_[offset];
-  const uint64_t before = list.size();
-  list.push(node);
-  if (list.size() == before) {  // the list could not grow
-    delete node;
-    return false;
-  }
-  if (offset >= usedPositions_) usedPositions_ = offset + 1;
-  return true;
-}
-
-InterResult* AnalyzerImpl::newNode() {
-  InterResult* node = spare_.pop();
-  if (node == nullptr) return new InterResult();
-  node->nounirregular(false);
-  node->child().empty();
   return node;
 }
 

@@ -76,6 +76,11 @@ class AnalyzerImpl : public Analyzer {
                                       unsigned long offset,
                                       unsigned short jamo, pos_t tag);
   void sortStack();
+  // The orders of a position list: InterResult::compare, compare_for_sn and
+  // compare_for_nr, the first node of a tie first.
+  enum class ListOrder { GENERAL, AFTER_NUMBER, AFTER_NUMERAL };
+  // Sorts one list stably in place; sortStack picks the order of each list.
+  static void sortList(OpStack<InterResult*>& list, ListOrder order);
   InterResult* findExistsPOS(unsigned long position, unsigned long length,
                              unsigned int cls, unsigned int sub);
   InterResult* findExistsPOSWithoutLength(unsigned long position,
@@ -149,12 +154,33 @@ class AnalyzerImpl : public Analyzer {
                         const membuf* rdata, int recpos,
                         const unsigned short* text);
   // Hands a node to the list of `offset`; destroys it and returns false
-  // when it cannot be listed there.
-  bool adopt(unsigned long offset, InterResult* node);
+  // when it cannot be listed there. Inline: every dictionary hit passes
+  // here.
+  bool adopt(unsigned long offset, InterResult* node) {
+    if (offset >= ANALYZER_POSITIONS) {
+      delete node;
+      return false;
+    }
+    OpStack<InterResult*>& list = positions_[offset];
+    const uint64_t before = list.size();
+    list.push(node);
+    if (list.size() == before) {  // the list could not grow
+      delete node;
+      return false;
+    }
+    if (offset >= usedPositions_) usedPositions_ = offset + 1;
+    return true;
+  }
   // A node to fill (offset, length, parse): one that an earlier word left
   // behind when there is one, else a new one. Not noun-irregular, no
   // successors.
-  InterResult* newNode();
+  InterResult* newNode() {
+    InterResult* node = spare_.pop();
+    if (node == nullptr) return new InterResult();
+    node->nounirregular(false);
+    node->child().empty();
+    return node;
+  }
   // Gives a node back for reuse.
   void releaseNode(InterResult* node);
   // The first node of a list, not a noun-irregular one, that has one of
@@ -166,8 +192,29 @@ class AnalyzerImpl : public Analyzer {
   unsigned long boundedLength(const unsigned short* text,
                               unsigned long n) const;
 
+  // Readings of dictionary records by (buffer, offset), kept from word to
+  // word, since most records come up again in later words. Direct-mapped,
+  // allocated on first use (none when memory runs out); emptied whenever a
+  // dictionary is another one or has changed since it was filled.
+  struct CachedReading {
+    const membuf* buf;
+    int off;
+    InterResult::Reading reading;
+  };
+  static constexpr unsigned READING_SLOT_BITS = 14;
+  // Makes the reading cache fit the dictionaries as they are now.
+  void checkReadings();
+  // node->parse(buf, off, text, length) for a record of a dictionary.
+  void parseRecord(InterResult* node, const membuf* buf, int off,
+                   const unsigned short* text, size_t length);
+
   const Knowledge* sys_;
   const UserKnowledge* user_;
+  CachedReading* readings_;
+  const KnowledgeImpl* readingsSys_;
+  const KnowledgeImpl* readingsUser_;
+  uint64_t readingsSysGeneration_;
+  uint64_t readingsUserGeneration_;
   OpStack<InterResult*> positions_[ANALYZER_POSITIONS];
   // One past the last position list that got a node since the last clear():
   // the lists after it are empty, and clear() and sortStack() stop there.

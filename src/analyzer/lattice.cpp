@@ -14,13 +14,11 @@ namespace {
 
 // Level-1 class values (the code shifted right by one, 18 bits) and level-3
 // subclass masks (the code shifted right by 21), as hasPOS takes them.
-constexpr unsigned int CLS_SN = SN >> 1;
 constexpr unsigned int CLS_XSN = XSN >> 1;
 constexpr unsigned int CLS_J = (J_ >> 1) & 0x3FFFF;
 constexpr unsigned int CLS_VC = (VCP >> 1) & 0x3FFFF;
 constexpr unsigned int CLS_N = (NNG >> 1) & 0x3FFFF;
 constexpr unsigned int SUB_ANY = 0;
-constexpr unsigned int SUB_NR = NR >> 21;
 constexpr unsigned int SUB_NNB = NNB >> 21;
 
 constexpr unsigned int LAST_ENTRY_BIT = 1;
@@ -73,7 +71,7 @@ InterResult* nodeAt(const void* element) {
 // posorder), compare_for_sn and compare_for_nr (their rank first, then the
 // longer node). A node's key is computed once per sort instead of once per
 // comparison.
-enum class ListOrder { GENERAL, AFTER_NUMBER, AFTER_NUMERAL };
+using ListOrder = AnalyzerImpl::ListOrder;
 
 struct SortEntry {
   uint64_t major;
@@ -102,39 +100,99 @@ bool sortsBefore(const SortEntry& a, const SortEntry& b) {
   return a.minor < b.minor;
 }
 
-// Lists up to this length are sorted by insertion on the stack, which
-// allocates nothing; longer ones by the library's stable sort.
-constexpr uint64_t INSERTION_SORT_MAX = 64;
+// Lists up to this length are sorted on the stack, which allocates
+// nothing; longer ones by the library's stable sort.
+constexpr uint64_t SMALL_LIST = 64;
 
-// Equal elements keep the order in which they were pushed: the order of a
-// list is the order in which chains are tried and results are produced.
-// Both sorts are stable over the same order, so they give the same result.
-void sortList(OpStack<InterResult*>& list, ListOrder order) {
-  const uint64_t count = list.size();
-  if (count < 2) return;
-  InterResult** first = list.data();
-  if (count > INSERTION_SORT_MAX) {
-    std::vector<SortEntry> entries;
-    entries.reserve(count);
-    for (uint64_t i = 0; i < count; ++i)
-      entries.push_back(sortEntry(first[i], order));
-    std::stable_sort(entries.begin(), entries.end(), sortsBefore);
-    for (uint64_t i = 0; i < count; ++i) first[i] = entries[i].node;
-    return;
+// A node's sort key in one 64-bit word for the lists sorted on the stack:
+// the major and minor keys of sortEntry in 24 bits each above the node's
+// index in the list. Keys are then all different and compare as
+// (major, minor, index) do, so any sort of them gives the stable order.
+// False when a key does not fit (a length or rank of 2^24 or more).
+constexpr unsigned KEY_FIELD_BITS = 24;
+constexpr uint64_t KEY_FIELD_MAX = (uint64_t{1} << KEY_FIELD_BITS) - 1;
+constexpr unsigned KEY_INDEX_BITS = 16;
+
+bool packedKey(InterResult* node, ListOrder order, uint64_t index,
+               uint64_t* key) {
+  const uint64_t length = node->length();
+  int rank;
+  switch (order) {
+    case ListOrder::AFTER_NUMBER: rank = node->posorder_for_sn(); break;
+    case ListOrder::AFTER_NUMERAL: rank = node->posorder_for_nr(); break;
+    case ListOrder::GENERAL:
+    default: rank = node->posorder(); break;
   }
-  SortEntry entries[INSERTION_SORT_MAX];
-  for (uint64_t i = 0; i < count; ++i) {
-    const SortEntry entry = sortEntry(first[i], order);
-    uint64_t j = i;
-    // Only a strictly smaller node moves before another.
-    for (; j > 0 && sortsBefore(entry, entries[j - 1]); --j)
-      entries[j] = entries[j - 1];
-    entries[j] = entry;
-  }
+  if (length > KEY_FIELD_MAX || rank < 0 ||
+      static_cast<uint64_t>(rank) > KEY_FIELD_MAX)
+    return false;
+  const uint64_t longerFirst = KEY_FIELD_MAX - length;
+  const uint64_t r = static_cast<uint64_t>(rank);
+  const uint64_t major = order == ListOrder::GENERAL ? longerFirst : r;
+  const uint64_t minor = order == ListOrder::GENERAL ? r : longerFirst;
+  *key = (major << (KEY_FIELD_BITS + KEY_INDEX_BITS)) |
+         (minor << KEY_INDEX_BITS) | index;
+  return true;
+}
+
+void stableSort(InterResult** first, uint64_t count, ListOrder order) {
+  std::vector<SortEntry> entries;
+  entries.reserve(count);
+  for (uint64_t i = 0; i < count; ++i)
+    entries.push_back(sortEntry(first[i], order));
+  std::stable_sort(entries.begin(), entries.end(), sortsBefore);
   for (uint64_t i = 0; i < count; ++i) first[i] = entries[i].node;
 }
 
+// The first node of a list, in its present order, that is not a
+// noun-irregular one and is a number (numeral false) or a numeral; null when
+// none.
+InterResult* firstNumber(const OpStack<InterResult*>& list, bool numeral) {
+  const uint64_t count = list.size();
+  for (uint64_t k = 0; k < count; ++k) {
+    InterResult* node = list.at(k);
+    if (node != nullptr && (numeral ? node->isNumeral() : node->isNumber()) &&
+        !node->nounirregular())
+      return node;
+  }
+  return nullptr;
+}
+
 }  // namespace
+
+// Equal elements keep the order in which they were pushed: the order of a
+// list is the order in which chains are tried and results are produced.
+void AnalyzerImpl::sortList(OpStack<InterResult*>& list, ListOrder order) {
+  const uint64_t count = list.size();
+  if (count < 2) return;
+  InterResult** first = list.data();
+  if (count > SMALL_LIST) {
+    stableSort(first, count, order);
+    return;
+  }
+  uint64_t keys[SMALL_LIST];
+  InterResult* nodes[SMALL_LIST];
+  for (uint64_t i = 0; i < count; ++i) {
+    nodes[i] = first[i];
+    if (!packedKey(first[i], order, i, &keys[i])) {
+      stableSort(first, count, order);
+      return;
+    }
+  }
+  // Dictionary hits come shortest first, so a list often arrives in about
+  // the reverse of the general order: turned round first, insertion then
+  // has less to move. Any order of the distinct keys sorts to the same
+  // result.
+  if (keys[0] > keys[count - 1]) std::reverse(keys, keys + count);
+  for (uint64_t i = 1; i < count; ++i) {
+    const uint64_t key = keys[i];
+    uint64_t j = i;
+    for (; j > 0 && key < keys[j - 1]; --j) keys[j] = keys[j - 1];
+    keys[j] = key;
+  }
+  const uint64_t indexMask = (uint64_t{1} << KEY_INDEX_BITS) - 1;
+  for (uint64_t i = 0; i < count; ++i) first[i] = nodes[keys[i] & indexMask];
+}
 
 int stack_compare(const void* a, const void* b) {
   return nodeAt(a)->compare(*nodeAt(b));
@@ -148,9 +206,28 @@ int stack_compare_for_nr(const void* a, const void* b) {
   return nodeAt(a)->compare_for_nr(*nodeAt(b));
 }
 
+void AnalyzerImpl::parseRecord(InterResult* node, const membuf* buf, int off,
+                               const unsigned short* text, size_t length) {
+  if (readings_ == nullptr || buf == nullptr) {
+    node->parse(buf, off, text, length);
+    return;
+  }
+  const uint32_t hash = static_cast<uint32_t>(off) * 2654435761u;
+  CachedReading& slot = readings_[hash >> (32 - READING_SLOT_BITS)];
+  if (slot.buf == buf && slot.off == off) {
+    node->parse(slot.reading, text, length);
+    return;
+  }
+  node->parse(buf, off, text, length);
+  slot.buf = buf;
+  slot.off = off;
+  slot.reading = node->reading();
+}
+
 void AnalyzerImpl::searchTrie(const unsigned short* text, unsigned long n) {
   n = boundedLength(text, n);
   if (n == 0) return;
+  checkReadings();
   const KnowledgeImpl* dictionaries[2] = {sysKnowledge(), userKnowledge()};
   result_pair_type hits[KNOWLEDGE_MAX_HITS];
   InterResult* spare = nullptr;  // a parsed node that was not kept
@@ -179,7 +256,7 @@ void AnalyzerImpl::searchTrie(const unsigned short* text, unsigned long n) {
           spare = nullptr;
           node->offset(i);
           node->length(length);
-          node->parse(rdata, r + 4, text + i, length);
+          parseRecord(node, rdata, r + 4, text + i, length);
           if (final == FINAL_NONE) {
             adopt(i, node);
           } else {
@@ -199,7 +276,7 @@ void AnalyzerImpl::searchTrie(const unsigned short* text, unsigned long n) {
             }
             spare = node;
           }
-          r = dictionary->next(r);
+          r = dictionary->nextRecord(r);
           if (r == 0) break;
         }
       }
@@ -297,14 +374,15 @@ void AnalyzerImpl::sortStack() {
       list.rewind();
       continue;
     }
-    // The list after a number or a numeral puts bound nouns first.
-    InterResult* node = findExistsPOSWithoutLength(i, CLS_SN, SUB_ANY);
+    // The list after a number or a numeral puts bound nouns first. The
+    // searches leave no trace: the list's cursor is rewound below.
+    InterResult* node = firstNumber(list, false);
     if (node != nullptr && i + node->length() <= ANALYZER_MAX_UNITS) {
       OpStack<InterResult*>& next = positions_[i + node->length()];
       if (!next.sorted()) sortList(next, ListOrder::AFTER_NUMBER);
       next.sorted(true);
     }
-    node = findExistsPOSWithoutLength(i, CLS_N, SUB_NR);
+    node = firstNumber(list, true);
     if (node != nullptr && i + node->length() <= ANALYZER_MAX_UNITS) {
       OpStack<InterResult*>& next = positions_[i + node->length()];
       if (!next.sorted()) sortList(next, ListOrder::AFTER_NUMERAL);
@@ -416,11 +494,7 @@ void AnalyzerImpl::analysis(unsigned int mode, const unsigned short* text,
       return;
     const unsigned long end = i + length;
     if (end != n) {
-      OpStack<InterResult*>& next = positions_[end];
-      for (uint64_t m = 0; m < next.size(); ++m) {
-        InterResult* follower = next.at(m);
-        if (follower->isPossible(node, mode)) successors.push(follower);
-      }
+      InterResult::pushPossible(node, positions_[end], mode, successors);
     } else if (node->isPossibleEnd(mode)) {
       successors.push(nullptr);
     }
@@ -487,10 +561,10 @@ void AnalyzerImpl::analysis(unsigned int mode, const unsigned short* text,
         // Remember where a number was followed by a bound noun or numeral.
         for (uint64_t c = 1; c < path.size(); ++c) {
           const InterResult* node = path.at(c);
-          if (!path.at(c - 1)->hasPOS(CLS_SN, SUB_ANY)) continue;
+          if (!path.at(c - 1)->isNumber()) continue;
           if (node->offset() >= ANALYZER_POSITIONS) continue;
           if (node->hasPOS(CLS_N, SUB_NNB)) marks[node->offset()] |= MARK_NNB;
-          if (node->hasPOS(CLS_N, SUB_NR)) marks[node->offset()] |= MARK_NR;
+          if (node->isNumeral()) marks[node->offset()] |= MARK_NR;
         }
         if (candidate->size() >= ANALYZER_MAX_RESULTS) return;
         continue;
@@ -498,7 +572,7 @@ void AnalyzerImpl::analysis(unsigned int mode, const unsigned short* text,
 
       const uint32_t mark =
           next->offset() < ANALYZER_POSITIONS ? marks[next->offset()] : 0;
-      const bool afterNumber = top->hasPOS(CLS_SN, SUB_ANY);
+      const bool afterNumber = mark != 0 && top->isNumber();
       // Rule A: after a number + bound noun was read here, a one-unit piece
       // other than a noun suffix or copula does not follow a number.
       if ((mark & MARK_NNB) != 0 && afterNumber &&

@@ -230,8 +230,8 @@ Verdict clueAcceptsNext(unsigned int b, const InterResult& N,
   return Verdict::CONTINUE;
 }
 
-Verdict clueMorphemes(const InterResult& N, const InterResult& P,
-                      const Pass& pass) {
+Verdict clueMorphemesOf(const InterResult& N, const InterResult& P,
+                        const Pass& pass) {
   if (!pass.clues) {
     return N.attrflag() == CLUE_ATTRIBUTE_FLAG ? Verdict::REJECT
                                                : Verdict::CONTINUE;
@@ -243,6 +243,15 @@ Verdict clueMorphemes(const InterResult& N, const InterResult& P,
   if (P.attrflag() == CLUE_ATTRIBUTE_FLAG)
     return clueAcceptsNext(P.attr(), N, P);
   return Verdict::CONTINUE;
+}
+
+// Most pairs hold no clue morpheme, and then the group has nothing to say.
+inline Verdict clueMorphemes(const InterResult& N, const InterResult& P,
+                             const Pass& pass) {
+  if (N.attrflag() != CLUE_ATTRIBUTE_FLAG &&
+      P.attrflag() != CLUE_ATTRIBUTE_FLAG)
+    return Verdict::CONTINUE;
+  return clueMorphemesOf(N, P, pass);
 }
 
 // ---------------------------------------------------------------------------
@@ -701,18 +710,16 @@ static_assert(classOf(XSV) == classOf(XSA),
               "the predicate suffixes share one class");
 static_assert(classOf(SN) == CLASS_SN, "numbers have a class of their own");
 
-}  // namespace
-
 // Groups 0 to 13, in the order in which they apply. Every group but the
 // clue group looks first at the class of N's first tag and passes on any
 // other class, so a node meets only the groups of its own class (kept in
-// this order) after the clue group.
-bool InterResult::isPossible(const InterResult* prev, unsigned int mode) const {
-  if (prev == nullptr) return false;
-  const Pass pass(mode);
-  const InterResult& N = *this;
-  const InterResult& P = *prev;
-  switch (classOf(posvalue_)) {
+// this order) after the clue group. Inlined into both callers below.
+#if defined(__GNUC__)
+__attribute__((always_inline))
+#endif
+inline bool possible(const InterResult& N, const InterResult& P,
+                     const Pass& pass) {
+  switch (classOf(N.posvalue())) {
     case CLASS_N:
       return connect<allowsNounAfter, allowsPronounAfter,
                      allowsProperNounAfter, allowsBoundNoun>(N, P, pass);
@@ -741,5 +748,25 @@ bool InterResult::isPossible(const InterResult* prev, unsigned int mode) const {
       return connect<allowsNumber>(N, P, pass);
     default:
       return connect<>(N, P, pass);
+  }
+}
+
+}  // namespace
+
+bool InterResult::isPossible(const InterResult* prev, unsigned int mode) const {
+  if (prev == nullptr) return false;
+  return possible(*this, *prev, Pass(mode));
+}
+
+void InterResult::pushPossible(const InterResult* prev,
+                               const OpStack<InterResult*>& followers,
+                               unsigned int mode,
+                               OpStack<InterResult*>& out) {
+  if (prev == nullptr) return;
+  const Pass pass(mode);
+  const uint64_t count = followers.size();
+  for (uint64_t k = 0; k < count; ++k) {
+    InterResult* follower = followers.at(k);
+    if (possible(*follower, *prev, pass)) out.push(follower);
   }
 }

@@ -1,5 +1,9 @@
 #include "knowledge/inter_result.h"
 
+#include <cstdint>
+#include <cstdlib>
+#include <cstring>
+
 namespace {
 
 // Tag fields, with the flag bit and the group bits left out.
@@ -24,6 +28,63 @@ constexpr unsigned int kBoundNounMinus = 0x4u;
 constexpr size_t kEntryHeader = 5;
 
 unsigned int classOf(unsigned int code) { return code & kClassMask; }
+
+// Little-endian values at unaligned addresses of a record buffer.
+uint32_t load32(const unsigned char* p) {
+  uint32_t v;
+  std::memcpy(&v, p, sizeof v);
+  return v;
+}
+unsigned short unitAt(const unsigned char* units, size_t k) {
+  return static_cast<unsigned short>(units[2 * k] | (units[2 * k + 1] << 8));
+}
+
+// The UTF-8 form of the first n 16-bit units at `units` (up to a zero unit)
+// into `out`, zero-terminated; returns its length without the zero, at most
+// 3n. Surrogates are not paired: each becomes its own three bytes, as
+// uchar_toutf8 does.
+size_t toUtf8(const unsigned char* units, size_t n, char* out) {
+  char* p = out;
+  for (size_t i = 0; i < n; ++i) {
+    const unsigned short c = unitAt(units, i);
+    if (c == 0) break;
+    if (c < 0x80) {
+      *p++ = static_cast<char>(c);
+    } else if (c < 0x800) {
+      *p++ = static_cast<char>(0xC0 | (c >> 6));
+      *p++ = static_cast<char>(0x80 | (c & 0x3F));
+    } else {
+      *p++ = static_cast<char>(0xE0 | (c >> 12));
+      *p++ = static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+      *p++ = static_cast<char>(0x80 | (c & 0x3F));
+    }
+  }
+  *p = 0;
+  return static_cast<size_t>(p - out);
+}
+
+// Moves `data` (`used` elements, `inlineData` when not yet on the heap) to
+// a heap block of twice `capacity` elements, at least `needed`; false when
+// memory runs out or the count would overflow.
+template <typename T>
+bool enlarge(T*& data, uint32_t& capacity, uint32_t used, size_t needed,
+             T* inlineData) {
+  size_t fresh = static_cast<size_t>(capacity) * 2;
+  if (fresh < needed) fresh = needed;
+  if (fresh > UINT32_MAX) return false;
+  T* block;
+  if (data == inlineData) {
+    block = static_cast<T*>(std::malloc(fresh * sizeof(T)));
+    if (block != nullptr && used != 0)
+      std::memcpy(static_cast<void*>(block), data, used * sizeof(T));
+  } else {
+    block = static_cast<T*>(std::realloc(data, fresh * sizeof(T)));
+  }
+  if (block == nullptr) return false;
+  data = block;
+  capacity = static_cast<uint32_t>(fresh);
+  return true;
+}
 unsigned int subclassOf(unsigned int code) { return code & kSubclassMask; }
 
 bool isNoun(unsigned int code, unsigned int tag) {
@@ -66,6 +127,8 @@ InterResult::InterResult()
       complex_(false),
       nounirregular_(false),
       linked_(false),
+      number_(false),
+      numeral_(false),
       attrflag_(0),
       attr_(0),
       posvalue_(POS_ZERO),
@@ -76,9 +139,19 @@ InterResult::InterResult()
       first_last_char_(0),
       last_char_(0),
       surface_first_(0),
-      surface_last_(0) {}
+      surface_last_(0),
+      decoded_(false),
+      pieceCount_(0),
+      pieceCapacity_(INLINE_PIECES),
+      textSize_(0),
+      textCapacity_(INLINE_TEXT),
+      pieces_(inlinePieces_),
+      texts_(inlineText_) {}
 
-InterResult::~InterResult() {}
+InterResult::~InterResult() {
+  if (pieces_ != inlinePieces_) std::free(pieces_);
+  if (texts_ != inlineText_) std::free(texts_);
+}
 
 // Entries are read only as far as the buffer's capacity reaches: a damaged
 // record (no entry marked last, or a text running past the end) ends where
@@ -88,6 +161,7 @@ InterResult::~InterResult() {}
 void InterResult::parse(const membuf* buf, int off, const unsigned short* text,
                         size_t length) {
   rdata_ = buf;
+  decoded_ = false;
   complex_ = false;
   attrflag_ = 0;
   attr_ = 0;
@@ -98,54 +172,131 @@ void InterResult::parse(const membuf* buf, int off, const unsigned short* text,
   last_char_ = 0;
   rindex_ = off;
 
-  const size_t capacity = buf != nullptr ? buf->capacity() : 0;
-  if (buf != nullptr && off >= 0 && static_cast<size_t>(off) < capacity) {
-    // An attribute word cut off by the end of the buffer reads as 0.
-    attrflag_ = buf->read_uint8(static_cast<size_t>(off));
+  // Read straight from the storage: every read below is checked against
+  // the capacity first, as the buffer's own readers would check it.
+  const unsigned char* data = buf != nullptr ? buf->buf() : nullptr;
+  const size_t capacity = data != nullptr ? buf->capacity() : 0;
+  if (off >= 0 && static_cast<size_t>(off) < capacity) {
+    const size_t at = static_cast<size_t>(off);
+    attrflag_ = data[at];
     if (attrflag_ != 0) {
-      attr_ = buf->read_uint32(static_cast<size_t>(off) + 1);
+      // An attribute word cut off by the end of the buffer reads as 0.
+      attr_ = capacity - at >= 5 ? load32(data + at + 1) : 0;
       rindex_ = off + 5;
     } else {
       rindex_ = off + 1;
     }
 
     size_t pos = static_cast<size_t>(rindex_);
-    bool first = true;
     for (size_t entries = 0; entries < RECORD_MAX_ENTRIES && pos <= capacity &&
                              capacity - pos >= kEntryHeader;
          ++entries) {
-      const unsigned int tag = buf->read_uint32(pos);
-      size_t units = buf->read_uint8(pos + 4) >> 1;
+      const unsigned int tag = load32(data + pos);
+      size_t units = data[pos + 4] >> 1;
       const size_t textAt = pos + kEntryHeader;
       const size_t room = (capacity - textAt) / 2;
       const bool cut = units > room;
       if (cut) units = room;
+      const unsigned char* unitData = data + textAt;
       const unsigned short lastUnit =
-          units == 0 ? 0 : buf->read_uint16(textAt + 2 * (units - 1));
-      if (first) {
+          units == 0 ? 0 : unitAt(unitData, units - 1);
+      if (entries == 0) {
         posvalue_ = tag;
-        lastpos_ = tag;
-        first_char_ = units == 0 ? 0 : buf->read_uint16(textAt);
+        first_char_ = units == 0 ? 0 : unitAt(unitData, 0);
         first_last_char_ = lastUnit;
-        last_char_ = lastUnit;
-        first = false;
       } else {
         complex_ = true;
-        lastpos_ = tag;
-        last_char_ = lastUnit;
       }
+      lastpos_ = tag;
+      last_char_ = lastUnit;
       if ((tag & 1u) != 0 || cut) break;
       pos = textAt + 2 * units;
     }
   }
 
-  if (text != nullptr && length > 0) {
-    surface_first_ = text[0];
-    surface_last_ = text[length - 1];
-  } else {
-    surface_first_ = 0;
-    surface_last_ = 0;
+  setKinds();
+  setSurface(text, length);
+}
+
+bool InterResult::growPieces() const {
+  return enlarge(pieces_, pieceCapacity_, pieceCount_,
+                 static_cast<size_t>(pieceCount_) + 1, inlinePieces_);
+}
+
+bool InterResult::growText(size_t n) const {
+  return enlarge(texts_, textCapacity_, textSize_,
+                 static_cast<size_t>(textSize_) + n, inlineText_);
+}
+
+// The entries as results read them: the walk ends at the entry marked last,
+// or before an entry that does not lie wholly inside the record buffer or
+// that lies past the most entries a record is read for (a damaged record).
+// A morpheme spelled in the surface runs from where the previous spelled one
+// ended for as many units as its text has (the last one to the node's end);
+// one that is not spelled ends where the spelled run ends. The last one
+// always ends at the node's end.
+bool InterResult::decode() const {
+  pieceCount_ = 0;
+  textSize_ = 0;
+  if (rdata_ == nullptr || rindex_ < 0) {
+    decoded_ = true;
+    return true;
   }
+  const unsigned char* data = rdata_->buf();
+  const size_t capacity = data != nullptr ? rdata_->capacity() : 0;
+  const size_t nodeEnd = offset_ + length_;
+
+  int32_t s = static_cast<int32_t>(offset_);
+  size_t runEnd = nodeEnd;
+  size_t off = static_cast<size_t>(rindex_);
+  size_t entries = 0;
+  for (bool last = false; !last; ++entries) {
+    if (entries == RECORD_MAX_ENTRIES) break;
+    if (off > capacity || capacity - off < kEntryHeader) break;
+    const unsigned int tag = load32(data + off);
+    const unsigned char lengthByte = data[off + 4];
+    const size_t n = lengthByte >> 1;
+    const bool surface = (lengthByte & 1) != 0;
+    if ((capacity - off - kEntryHeader) / 2 < n) break;
+    const unsigned char* units = data + off + kEntryHeader;
+    off += kEntryHeader + n * 2;
+    last = (tag & 1u) != 0;
+
+    // A placeholder entry gives no morpheme.
+    if ((tag & ~1u) == POS_ZERO) continue;
+
+    // TEXT_SLACK more: results copy texts in whole words.
+    if (!roomForText(n * 3 + 1 + TEXT_SLACK) || !roomForPiece()) return false;
+    Piece& piece = pieces_[pieceCount_];
+    piece.tag = tag;
+    piece.text = textSize_;
+    piece.textSize =
+        static_cast<uint32_t>(toUtf8(units, n, texts_ + textSize_) + 1);
+    textSize_ += piece.textSize;
+    piece.hasUnits = n > 0;
+    piece.firstUnit = n > 0 ? unitAt(units, 0) : 0;
+    piece.lastUnit = n > 0 ? unitAt(units, n - 1) : 0;
+
+    int64_t e;
+    if (surface) {
+      e = static_cast<int64_t>(s) + static_cast<int64_t>(n);
+      if (e - static_cast<int64_t>(offset_) >= static_cast<int64_t>(length_))
+        e = static_cast<int64_t>(nodeEnd);
+      runEnd = static_cast<size_t>(e);
+    } else {
+      e = static_cast<int64_t>(runEnd);
+    }
+    piece.start = static_cast<uint64_t>(static_cast<int64_t>(s));
+    piece.end = last ? nodeEnd : static_cast<uint64_t>(e);
+    piece.copulaEnd = static_cast<uint64_t>(e);
+    ++pieceCount_;
+
+    if (surface &&
+        e - static_cast<int64_t>(offset_) < static_cast<int64_t>(length_))
+      s = static_cast<int32_t>(runEnd);
+  }
+  decoded_ = true;
+  return true;
 }
 
 const unsigned short* InterResult::lexicon() const {

@@ -12,8 +12,6 @@ namespace {
 constexpr size_t kPathMax = 4094;
 constexpr size_t kRecordsInitial = 1048576;
 constexpr size_t kRecordsBlock = 65536;
-// A record is at least its link word and its attribute flag byte.
-constexpr int64_t kRecordMin = 5;
 
 constexpr unsigned short kHangulFirst = 0xAC00;
 constexpr unsigned short kHangulLast = 0xD7AF;
@@ -188,10 +186,6 @@ void KnowledgeImpl::clearStructures() {
   records_.clear();
 }
 
-bool KnowledgeImpl::isRecord(int64_t off) const {
-  return off >= 0 && off <= static_cast<int64_t>(records_.size()) - kRecordMin;
-}
-
 bool KnowledgeImpl::addHit(int64_t b, size_t length,
                            unsigned char final_consonant,
                            result_pair_type* result, size_t* count) const {
@@ -257,12 +251,6 @@ size_t KnowledgeImpl::search(const unsigned short* key,
   return count;
 }
 
-int KnowledgeImpl::next(int offset) const {
-  if (!isRecord(offset)) return 0;
-  int32_t link = records_.read_int32(static_cast<size_t>(offset));
-  // Chains run forward; a link back or outside would loop or read astray.
-  if (link <= offset || !isRecord(link)) return 0;
-  return link;
-}
+int KnowledgeImpl::next(int offset) const { return nextRecord(offset); }
 
 const membuf* KnowledgeImpl::rdata() const { return &records_; }

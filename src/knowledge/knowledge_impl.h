@@ -65,6 +65,15 @@ class KnowledgeImpl : public Knowledge {
   // The link word of the record at offset; 0 when offset is no record of
   // the buffer or the link does not lead forward to one.
   virtual int next(int offset) const;
+  // next() without the virtual call, for the lattice search's walk over
+  // every record of every hit.
+  int nextRecord(int offset) const {
+    if (!isRecord(offset)) return 0;
+    const int32_t link = records_.read_int32(static_cast<size_t>(offset));
+    // Chains run forward; a link back or outside would loop or read astray.
+    if (link <= offset || !isRecord(link)) return 0;
+    return link;
+  }
   virtual const membuf* rdata() const;
   // Changes with every load and every change of the contents (generation.h).
   uint64_t generation() const { return generation_; }
@@ -84,7 +93,12 @@ class KnowledgeImpl : public Knowledge {
   void attachTrie();
   void releaseTrie();
   // True when a record (link word and flag byte) starts at off.
-  bool isRecord(int64_t off) const;
+  bool isRecord(int64_t off) const {
+    return off >= 0 &&
+           off <= static_cast<int64_t>(records_.size()) - RECORD_MIN_BYTES;
+  }
+  // A link word and a flag byte.
+  static constexpr int64_t RECORD_MIN_BYTES = 5;
   // Stores the hit of trie node b when b ends a key whose index entry is a
   // record; returns true when stored.
   bool addHit(int64_t b, size_t length, unsigned char final_consonant,

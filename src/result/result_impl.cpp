@@ -11,16 +11,11 @@
 
 namespace {
 
-// The level-1 class bits of a tag code, and the flag bit that marks the
-// last entry of a dictionary record (ignored when tags are compared).
+// The level-1 class bits of a tag code.
 constexpr unsigned int CLASS_MASK = 0x0007FFFE;
 constexpr unsigned int CLASS_S = 0x00000010;
 constexpr unsigned int CLASS_E = 0x00000400;
 constexpr unsigned int CLASS_N = 0x00020000;
-constexpr unsigned int LAST_ENTRY_BIT = 0x1;
-
-// A morpheme entry: tag word, length byte, then the units of its text.
-constexpr size_t ENTRY_HEADER = 5;
 
 constexpr unsigned short HANGUL_FIRST = 0xAC00;
 constexpr unsigned short HANGUL_LAST = 0xD7AF;
@@ -38,40 +33,6 @@ bool isMergeableJamo(unsigned short c) {
 
 bool isOpenSyllable(unsigned short c) {
   return c >= HANGUL_FIRST && c <= HANGUL_LAST && (c - HANGUL_FIRST) % 28 == 0;
-}
-
-// Little-endian values at unaligned addresses of a record buffer.
-uint32_t load32(const unsigned char* p) {
-  uint32_t v;
-  std::memcpy(&v, p, sizeof v);
-  return v;
-}
-unsigned short unitAt(const unsigned char* units, size_t k) {
-  return static_cast<unsigned short>(units[2 * k] | (units[2 * k + 1] << 8));
-}
-
-// The UTF-8 form of the first n 16-bit units at `units` (up to a zero unit)
-// into `out`, zero-terminated; returns its length without the zero, at most
-// 3n. Surrogates are not paired: each becomes its own three bytes, as
-// uchar_toutf8 does.
-size_t toUtf8(const unsigned char* units, size_t n, char* out) {
-  char* p = out;
-  for (size_t i = 0; i < n; ++i) {
-    const unsigned short c = unitAt(units, i);
-    if (c == 0) break;
-    if (c < 0x80) {
-      *p++ = static_cast<char>(c);
-    } else if (c < 0x800) {
-      *p++ = static_cast<char>(0xC0 | (c >> 6));
-      *p++ = static_cast<char>(0x80 | (c & 0x3F));
-    } else {
-      *p++ = static_cast<char>(0xE0 | (c >> 12));
-      *p++ = static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-      *p++ = static_cast<char>(0x80 | (c & 0x3F));
-    }
-  }
-  *p = 0;
-  return static_cast<size_t>(p - out);
 }
 
 // Moves `data` (`used` elements of `size` bytes, `inlineData` when not yet
@@ -198,68 +159,37 @@ void ResultImpl::set(const Knowledge* /*knowledge*/,
 
 ResultImpl::Carry ResultImpl::startCarry() { return Carry{NA, 0}; }
 
+// The node's pieces are decoded once (InterResult::pieces); what is left
+// here depends on the morpheme before each one.
 bool ResultImpl::appendNode(const InterResult* node, Carry* carry) {
   if (node == nullptr || node->rdata() == nullptr || node->rindex() < 0)
     return true;
-  const membuf* records = node->rdata();
-  const unsigned char* data = records->buf();
-  const size_t capacity = data != nullptr ? records->capacity() : 0;
-  const size_t nodeEnd = node->offset() + node->length();
+  InterResult::Pieces pieces;
+  if (!node->pieces(&pieces)) return false;
 
-  int32_t s = static_cast<int32_t>(node->offset());
-  size_t runEnd = nodeEnd;
-  size_t off = static_cast<size_t>(node->rindex());
-
-  // The walk ends at the entry marked last, or before an entry that does
-  // not lie wholly inside the record buffer or that lies past the most
-  // entries a record is read for (a damaged record).
-  size_t entries = 0;
-  for (bool last = false; !last; ++entries) {
-    if (entries == RECORD_MAX_ENTRIES) break;
-    if (off > capacity || capacity - off < ENTRY_HEADER) break;
-    const unsigned int tag = load32(data + off);
-    const unsigned char lengthByte = data[off + 4];
-    const size_t n = lengthByte >> 1;
-    const bool surface = (lengthByte & 1) != 0;
-    if ((capacity - off - ENTRY_HEADER) / 2 < n) break;
-    const unsigned char* units = data + off + ENTRY_HEADER;
-    off += ENTRY_HEADER + n * 2;
-    last = (tag & LAST_ENTRY_BIT) != 0;
-
-    // A placeholder entry emits nothing.
-    if ((tag & ~LAST_ENTRY_BIT) == POS_ZERO) continue;
-
+  for (uint32_t k = 0; k < pieces.count; ++k) {
+    const InterResult::Piece& piece = pieces.list[k];
     // The text goes to the pool now: the copula, when restored below,
     // takes the next place.
-    if (!roomForText(n * 3 + 1)) return false;
+    // Copied in 8-byte words (texts are short): both sides have room for
+    // the last word's bytes past the zero, which nothing reads.
+    if (!roomForText(piece.textSize + InterResult::TEXT_SLACK)) return false;
     const uint32_t textOff = textSize_;
-    textSize_ += static_cast<uint32_t>(toUtf8(units, n, text_ + textOff) + 1);
-
-    const unsigned short first = n > 0 ? unitAt(units, 0) : 0;
-    const unsigned short lastUnit = n > 0 ? unitAt(units, n - 1) : 0;
+    const char* from = pieces.texts + piece.text;
+    char* to = text_ + textOff;
+    for (uint32_t k = 0; k < piece.textSize; k += 8)
+      std::memcpy(to + k, from + k, 8);
+    textSize_ += piece.textSize;
 
     // A split-off final jamo repeated by the next morpheme: the earlier
     // record gives way to this one.
-    if (n > 0 && isMergeableJamo(carry->last) && first == carry->last &&
-        count_ >= 1)
+    if (piece.hasUnits && isMergeableJamo(carry->last) &&
+        piece.firstUnit == carry->last && count_ >= 1)
       --count_;
-
-    int64_t e;
-    if (surface) {
-      e = static_cast<int64_t>(s) + static_cast<int64_t>(n);
-      if (e - static_cast<int64_t>(node->offset()) >=
-          static_cast<int64_t>(node->length()))
-        e = static_cast<int64_t>(nodeEnd);
-      runEnd = static_cast<size_t>(e);
-    } else {
-      e = static_cast<int64_t>(runEnd);
-    }
-    const uint64_t start = static_cast<uint64_t>(static_cast<int64_t>(s));
-    const uint64_t end = last ? nodeEnd : static_cast<uint64_t>(e);
 
     // An ending after a symbol, or after an open-syllable noun when the
     // ending allows the copula to be dropped, gets the copula back.
-    if (classOf(tag) == CLASS_E) {
+    if (classOf(piece.tag) == CLASS_E) {
       const unsigned int prevClass = classOf(carry->tag);
       const bool afterSymbol = prevClass == CLASS_S;
       const bool afterOpenNoun =
@@ -269,38 +199,18 @@ bool ResultImpl::appendNode(const InterResult* node, Carry* carry) {
       if (afterSymbol || afterOpenNoun) {
         if (!roomForText(sizeof COPULA_TEXT) || !roomForMorpheme())
           return false;
-        append(COPULA_TEXT, pos_t(VCP), start, static_cast<uint64_t>(e));
+        append(COPULA_TEXT, pos_t(VCP), piece.start, piece.copulaEnd);
       }
     }
 
     if (!roomForMorpheme()) return false;
-    appendRecord(tag, textOff, start, end);
+    appendRecord(piece.tag, textOff, piece.start, piece.end);
 
-    if (surface && e - static_cast<int64_t>(node->offset()) <
-                       static_cast<int64_t>(node->length()))
-      s = static_cast<int32_t>(runEnd);
-
-    carry->tag = tag;
+    carry->tag = piece.tag;
     // An entry without units leaves the previous last unit as it was.
-    if (n > 0) carry->last = lastUnit;
+    if (piece.hasUnits) carry->last = piece.lastUnit;
   }
   return true;
-}
-
-ResultImpl::Mark ResultImpl::mark(const Carry& carry) const {
-  Mark m{count_, textSize_, carry, Morpheme{0, 0, 0, 0}};
-  if (count_ != 0) m.before = m_[count_ - 1];
-  return m;
-}
-
-// A node's morphemes only ever lie at or after the one before the mark, so
-// putting that one back and cutting both arrays restores the state exactly.
-void ResultImpl::backTo(const Mark& mark, Carry* carry) {
-  if (mark.count > capacity_ || mark.textSize > textCapacity_) return;
-  count_ = mark.count;
-  textSize_ = mark.textSize;
-  if (count_ != 0) m_[count_ - 1] = mark.before;
-  *carry = mark.carry;
 }
 
 bool ResultImpl::assign(const ResultImpl& other) {

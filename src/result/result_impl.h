@@ -117,8 +117,21 @@ class ResultImpl final : public Result {
     Carry carry;
     Morpheme before;
   };
-  Mark mark(const Carry& carry) const;
-  void backTo(const Mark& mark, Carry* carry);
+  Mark mark(const Carry& carry) const {
+    Mark m{count_, textSize_, carry, Morpheme{0, 0, 0, 0}};
+    if (count_ != 0) m.before = m_[count_ - 1];
+    return m;
+  }
+  // A node's morphemes only ever lie at or after the one before the mark,
+  // so putting that one back and cutting both arrays restores the state
+  // exactly.
+  void backTo(const Mark& mark, Carry* carry) {
+    if (mark.count > capacity_ || mark.textSize > textCapacity_) return;
+    count_ = mark.count;
+    textSize_ = mark.textSize;
+    if (count_ != 0) m_[count_ - 1] = mark.before;
+    *carry = mark.carry;
+  }
 
   // Replaces the morphemes and the text pool by copies of `other`'s (the
   // score is left as it is); false, leaving this result empty, when memory
