@@ -52,66 +52,69 @@ struct UnitCounts {
 };
 
 // Memoised values by a 64-bit key: open addressing with linear probing in
-// flat arrays, a fraction of the size of a node-based map. A new slot holds
-// NaN.
+// one flat array whose slots hold the key beside its value, so that a look-up
+// reads one cache line; a fraction of the size of a node-based map. A new
+// slot holds NaN.
 template <typename Value>
 class SlotTable {
  public:
-  // A free slot. Keys put ids below 2^31 in each of their fields, so none
-  // equals it.
-  static constexpr uint64_t EMPTY = ~static_cast<uint64_t>(0);
-
   // The slot of key (NaN when new); valid until the next insertion.
   Value& slot(uint64_t key) {
     // Grown to keep at most three quarters of the slots in use.
-    if (4 * (size_ + 1) > 3 * keys_.size()) grow();
-    const size_t mask = keys_.size() - 1;
+    if (4 * (size_ + 1) > 3 * slots_.size()) grow();
+    const size_t mask = slots_.size() - 1;
+    const uint32_t hi = static_cast<uint32_t>(key >> 32);
+    const uint32_t lo = static_cast<uint32_t>(key);
     size_t i = home(key, mask);
-    while (keys_[i] != key) {
-      if (keys_[i] == EMPTY) {
-        keys_[i] = key;
-        values_[i] = unknown();
-        ++size_;
-        return values_[i];
-      }
-      i = (i + 1) & mask;
+    for (;; i = (i + 1) & mask) {
+      Slot& s = slots_[i];
+      if (s.hi == hi && s.lo == lo) return s.value;
+      if (s.hi == FREE && s.lo == FREE) break;
     }
-    return values_[i];
+    Slot& s = slots_[i];
+    s.hi = hi;
+    s.lo = lo;
+    s.value = unknown();
+    ++size_;
+    return s.value;
   }
   void clear() {
-    std::vector<uint64_t>().swap(keys_);
-    std::vector<Value>().swap(values_);
+    std::vector<Slot>().swap(slots_);
     size_ = 0;
   }
   size_t size() const { return size_; }
-  // Bytes held by the arrays.
-  size_t bytes() const {
-    return keys_.capacity() * (sizeof(uint64_t) + sizeof(Value));
-  }
+  // Bytes held by the array.
+  size_t bytes() const { return slots_.capacity() * sizeof(Slot); }
 
  private:
+  // A free slot has all bits set. Keys put ids below 2^31 in each of their
+  // fields, so none equals it.
+  static constexpr uint32_t FREE = ~static_cast<uint32_t>(0);
+  // The key as two halves: the slot of a float takes 12 bytes.
+  struct Slot {
+    uint32_t hi;
+    uint32_t lo;
+    Value value;
+  };
+
   static Value unknown() { return std::numeric_limits<Value>::quiet_NaN(); }
   static size_t home(uint64_t key, size_t mask) {
     return static_cast<size_t>((key * 0x9E3779B97F4A7C15ull) >> 32) & mask;
   }
   void grow() {
-    std::vector<uint64_t> keys(std::max<size_t>(1024, 2 * keys_.size()),
-                               EMPTY);
-    std::vector<Value> values(keys.size(), unknown());
-    const size_t mask = keys.size() - 1;
-    for (size_t j = 0; j < keys_.size(); ++j) {
-      if (keys_[j] == EMPTY) continue;
-      size_t i = home(keys_[j], mask);
-      while (keys[i] != EMPTY) i = (i + 1) & mask;
-      keys[i] = keys_[j];
-      values[i] = values_[j];
+    std::vector<Slot> slots(std::max<size_t>(1024, 2 * slots_.size()),
+                            Slot{FREE, FREE, unknown()});
+    const size_t mask = slots.size() - 1;
+    for (const Slot& s : slots_) {
+      if (s.hi == FREE && s.lo == FREE) continue;
+      size_t i = home((static_cast<uint64_t>(s.hi) << 32) | s.lo, mask);
+      while (!(slots[i].hi == FREE && slots[i].lo == FREE)) i = (i + 1) & mask;
+      slots[i] = s;
     }
-    keys_.swap(keys);
-    values_.swap(values);
+    slots_.swap(slots);
   }
 
-  std::vector<uint64_t> keys_;  // EMPTY in a free slot
-  std::vector<Value> values_;
+  std::vector<Slot> slots_;  // FREE in both halves of a free slot
   size_t size_ = 0;
 };
 
