@@ -229,7 +229,7 @@ const MemoWord* TaggerImpl::memoWord(const ModelImpl* model,
   token_.assign(token, token + length);
   token_.push_back(0);
   analyzer_.process(token_.data(), &scratch_);
-  std::unique_ptr<MemoWord> memo(new MemoWord());
+  MemoWord* memo = memo_.newWord();
   memo->assign(scratch_);
   scratch_.clear();
   // The unit of every morpheme, from the compact records.
@@ -246,7 +246,7 @@ const MemoWord* TaggerImpl::memoWord(const ModelImpl* model,
     row.first = row.count > 0 ? ids[0] : unitId(EMPTY_UNIT);
     row.last = row.count > 0 ? ids[row.count - 1] : unitId(EMPTY_UNIT);
   }
-  return memo_.insert(wordKey_, std::move(memo));
+  return memo_.insert(wordKey_, memo);
 }
 
 void TaggerImpl::moveBaseOffset(unsigned long base, CandidateImpl* candidate) {

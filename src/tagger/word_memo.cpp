@@ -30,6 +30,19 @@ uint32_t pieceHash(unsigned code, const char* text, size_t* length) {
   return h;
 }
 
+// FNV-1a over a word key's bytes.
+uint64_t keyHash(const std::string& key) {
+  uint64_t h = 14695981039346656037ull;
+  for (const char c : key) {
+    h ^= static_cast<unsigned char>(c);
+    h *= 1099511628211ull;
+  }
+  return h;
+}
+
+// The arena's first block; later blocks grow geometrically.
+constexpr size_t ARENA_FIRST_BLOCK = 64 * 1024;
+
 uint32_t narrow(uint64_t value) {
   if (value > std::numeric_limits<uint32_t>::max()) throw std::bad_alloc();
   return static_cast<uint32_t>(value);
@@ -48,9 +61,9 @@ void MemoWord::assign(const CandidateImpl& candidate) {
            candidate.results().head();
        node != nullptr; node = node->next)
     morphemeCount += node->element->size();
-  std::vector<MemoRow>().swap(rows);
-  std::vector<MemoMorpheme>().swap(morphemes);
-  std::string().swap(texts);
+  rows.clear();
+  morphemes.clear();
+  texts.clear();
   rows.reserve(candidate.size());
   morphemes.reserve(morphemeCount);
   // The records first, each text's offset in the pool being the sum of the
@@ -107,16 +120,18 @@ void MemoWord::fill(size_t j, unsigned long base, ResultImpl* r) const {
 
 size_t MemoWord::bytes() const {
   return sizeof(MemoWord) + origin.capacity() + texts.capacity() +
-         rows.capacity() * sizeof(MemoRow) +
+         key.capacity() + rows.capacity() * sizeof(MemoRow) +
          morphemes.capacity() * sizeof(MemoMorpheme);
 }
 
 WordMemo::WordMemo(size_t budget)
-    : budget_(budget), bytes_(0) {}
+    : budget_(budget), bytes_(0), arena_(ARENA_FIRST_BLOCK) {}
 
 void WordMemo::reset() {
-  words_.clear();
+  std::vector<WordSlot>().swap(wordTable_);
+  wordCount_ = 0;
   aside_.clear();
+  arena_.release();
   unitIds_.clear();
   units_.clear();
   counts_.clear();
@@ -141,20 +156,55 @@ void WordMemo::trimCosts() {
 }
 
 const MemoWord* WordMemo::find(const std::string& key) const {
-  auto found = words_.find(key);
-  return found != words_.end() ? found->second.get() : nullptr;
+  if (wordTable_.empty()) return nullptr;
+  const uint64_t hash = keyHash(key);
+  const size_t mask = wordTable_.size() - 1;
+  for (size_t i = hash & mask; wordTable_[i].word != nullptr;
+       i = (i + 1) & mask) {
+    const WordSlot& slot = wordTable_[i];
+    if (slot.hash == hash && slot.word->key.size() == key.size() &&
+        std::memcmp(slot.word->key.data(), key.data(), key.size()) == 0)
+      return slot.word;
+  }
+  return nullptr;
 }
 
-const MemoWord* WordMemo::insert(const std::string& key,
-                                 std::unique_ptr<MemoWord> word) {
-  const MemoWord* kept = word.get();
+MemoWord* WordMemo::newWord() {
   if (full()) {
-    aside_.push_back(std::move(word));
-    return kept;
+    aside_.push_back(
+        std::make_unique<MemoWord>(std::pmr::new_delete_resource()));
+    return aside_.back().get();
   }
-  bytes_ += key.capacity() + word->bytes() + ENTRY_OVERHEAD;
-  words_.emplace(key, std::move(word));
-  return kept;
+  void* at = arena_.allocate(sizeof(MemoWord), alignof(MemoWord));
+  return new (at) MemoWord(&arena_);
+}
+
+const MemoWord* WordMemo::insert(const std::string& key, MemoWord* word) {
+  if (word->texts.get_allocator().resource() != &arena_) return word;
+  word->key.assign(key);
+  word->hash = keyHash(key);
+  // Doubled at half load.
+  if (2 * (wordCount_ + 1) > wordTable_.size()) growWords();
+  const size_t mask = wordTable_.size() - 1;
+  size_t i = word->hash & mask;
+  while (wordTable_[i].word != nullptr) i = (i + 1) & mask;
+  wordTable_[i] = WordSlot{word->hash, word};
+  ++wordCount_;
+  bytes_ += word->bytes() + sizeof(WordSlot) * 2;
+  return word;
+}
+
+void WordMemo::growWords() {
+  std::vector<WordSlot> table(std::max<size_t>(1024, 2 * wordTable_.size()),
+                              WordSlot{0, nullptr});
+  const size_t mask = table.size() - 1;
+  for (const WordSlot& slot : wordTable_) {
+    if (slot.word == nullptr) continue;
+    size_t i = slot.hash & mask;
+    while (table[i].word != nullptr) i = (i + 1) & mask;
+    table[i] = slot;
+  }
+  wordTable_.swap(table);
 }
 
 uint32_t WordMemo::unitId(const UnitKeys& keys) {

@@ -21,6 +21,7 @@
 #include <cstdint>
 #include <limits>
 #include <memory>
+#include <memory_resource>
 #include <string>
 #include <unordered_map>
 #include <vector>
@@ -140,13 +141,24 @@ struct MemoRow {
 };
 
 // One analysed eojeol: its analyses in the analyzer's order, each vector
-// holding exactly what it needs.
+// holding exactly what it needs. Its storage comes from `resource`: the
+// memo's arena, where the parts of one word lie side by side.
 struct MemoWord {
+  explicit MemoWord(std::pmr::memory_resource* resource)
+      : origin(resource),
+        rows(resource),
+        morphemes(resource),
+        texts(resource),
+        key(resource) {}
+
   bool hasOrigin = false;
-  std::string origin;
-  std::vector<MemoRow> rows;
-  std::vector<MemoMorpheme> morphemes;
-  std::string texts;
+  std::pmr::string origin;
+  std::pmr::vector<MemoRow> rows;
+  std::pmr::vector<MemoMorpheme> morphemes;
+  std::pmr::string texts;
+  // The memo's key (the word's 16-bit units as bytes) and its hash.
+  std::pmr::string key;
+  uint64_t hash = 0;
 
   // Copies every result of the candidate; within costs and unit ids are
   // left to the caller (zero). Throws std::bad_alloc, like a failed
@@ -178,10 +190,13 @@ class WordMemo {
 
   // The word memoised under key, or null.
   const MemoWord* find(const std::string& key) const;
-  // Memoises word under key and returns it; when the memo is full the word
-  // is kept aside until reset() or releaseAside() instead.
-  const MemoWord* insert(const std::string& key,
-                         std::unique_ptr<MemoWord> word);
+  // An empty word to fill and then hand to insert(): made in the memo's
+  // arena or, when the memo is full, kept aside until reset() or
+  // releaseAside(). The memo owns it either way.
+  MemoWord* newWord();
+  // Memoises a word of newWord() under key, one that no word has yet, and
+  // returns it; a word kept aside is returned as it is.
+  const MemoWord* insert(const std::string& key, MemoWord* word);
   // Drops the words kept aside.
   void releaseAside() { aside_.clear(); }
 
@@ -226,7 +241,7 @@ class WordMemo {
                       right);
   }
 
-  size_t words() const { return words_.size(); }
+  size_t words() const { return wordCount_; }
 
  private:
   // The top key bit of a step.
@@ -234,7 +249,17 @@ class WordMemo {
 
   size_t budget_;
   size_t bytes_;       // words and units
-  std::unordered_map<std::string, std::unique_ptr<MemoWord>> words_;
+  // The memoised words live in the arena, released as a whole by reset()
+  // (their parts are arena memory too, so they are not destroyed one by
+  // one), and are found through an open-addressing table of their hashes.
+  struct WordSlot {
+    uint64_t hash;
+    MemoWord* word;  // null in a free slot
+  };
+  void growWords();
+  std::pmr::monotonic_buffer_resource arena_;
+  std::vector<WordSlot> wordTable_;
+  size_t wordCount_ = 0;
   std::vector<std::unique_ptr<MemoWord>> aside_;
   std::unordered_map<std::string, uint32_t> unitIds_;
   std::vector<UnitKeys> units_;
