@@ -166,15 +166,31 @@ unsigned long TaggerImpl::process(const unsigned short* text,
   try {
     refreshMemo();
     const ModelImpl* model = usableModel();
+    // The words first, then their memo entries fetched from memory in two
+    // rounds over all of them, so that the waits overlap; then each word
+    // looked up, or analysed when new.
+    tokens_.clear();
     unsigned long pos = 0;
     for (;;) {
       while (isDelimiter(text[pos])) ++pos;
       if (text[pos] == 0) break;
       const unsigned long begin = pos;
       while (text[pos] != 0 && !isDelimiter(text[pos])) ++pos;
-      columns_.push_back(
-          Column{memoWord(model, text + begin, pos - begin), begin});
+      tokens_.push_back(Token{begin, pos - begin});
     }
+    for (int round = 0; round < 2; ++round) {
+      for (const Token& token : tokens_) {
+        setWordKey(text + token.begin, token.length);
+        if (round == 0) {
+          memo_.prefetchSlot(wordKey_);
+        } else {
+          memo_.prefetchWord(wordKey_);
+        }
+      }
+    }
+    for (const Token& token : tokens_)
+      columns_.push_back(Column{
+          memoWord(model, text + token.begin, token.length), token.begin});
     status = tagColumns(model, sentence);
   } catch (const std::bad_alloc&) {
     status = -1;
@@ -220,8 +236,7 @@ void TaggerImpl::refreshMemo() {
 const MemoWord* TaggerImpl::memoWord(const ModelImpl* model,
                                      const unsigned short* token,
                                      unsigned long length) {
-  wordKey_.assign(reinterpret_cast<const char*>(token),
-                  length * sizeof(unsigned short));
+  setWordKey(token, length);
   const MemoWord* known = memo_.find(wordKey_);
   if (known != nullptr) return known;
 
@@ -247,6 +262,12 @@ const MemoWord* TaggerImpl::memoWord(const ModelImpl* model,
     row.last = row.count > 0 ? ids[row.count - 1] : unitId(EMPTY_UNIT);
   }
   return memo_.insert(wordKey_, memo);
+}
+
+void TaggerImpl::setWordKey(const unsigned short* token,
+                            unsigned long length) {
+  wordKey_.assign(reinterpret_cast<const char*>(token),
+                  length * sizeof(unsigned short));
 }
 
 void TaggerImpl::moveBaseOffset(unsigned long base, CandidateImpl* candidate) {

@@ -153,6 +153,8 @@ class TaggerImpl : public Tagger {
   void refreshMemo();
   // The eojeol token (length units) from the memo, analysed and memoised
   // first when new.
+  // The memo's key of a word: its units as bytes, in wordKey_.
+  void setWordKey(const unsigned short* token, unsigned long length);
   const MemoWord* memoWord(const ModelImpl* model, const unsigned short* token,
                            unsigned long length);
   // Tags the columns into the sentence; 0, or -1 when the matrix or a
@@ -214,6 +216,11 @@ class TaggerImpl : public Tagger {
   // The sentence being tagged: its columns; per column, the index of its
   // first row in the unit ids of every row.
   std::vector<Column> columns_;
+  struct Token {
+    unsigned long begin;
+    unsigned long length;
+  };
+  std::vector<Token> tokens_;
   std::vector<size_t> rowStart_;
   std::vector<uint32_t> firstIds_;
   std::vector<uint32_t> lastIds_;

@@ -169,6 +169,27 @@ const MemoWord* WordMemo::find(const std::string& key) const {
   return nullptr;
 }
 
+void WordMemo::prefetchSlot(const std::string& key) const {
+  if (wordTable_.empty()) return;
+  __builtin_prefetch(&wordTable_[keyHash(key) & (wordTable_.size() - 1)]);
+}
+
+void WordMemo::prefetchWord(const std::string& key) const {
+  if (wordTable_.empty()) return;
+  const uint64_t hash = keyHash(key);
+  const size_t mask = wordTable_.size() - 1;
+  for (size_t i = hash & mask; wordTable_[i].word != nullptr;
+       i = (i + 1) & mask) {
+    if (wordTable_[i].hash != hash) continue;
+    const char* word = reinterpret_cast<const char*>(wordTable_[i].word);
+    __builtin_prefetch(word);
+    __builtin_prefetch(word + 64);
+    __builtin_prefetch(word + 128);
+    __builtin_prefetch(word + 192);
+    return;
+  }
+}
+
 MemoWord* WordMemo::newWord() {
   if (full()) {
     aside_.push_back(

@@ -190,6 +190,11 @@ class WordMemo {
 
   // The word memoised under key, or null.
   const MemoWord* find(const std::string& key) const;
+  // For a caller about to look up several words: starts fetching from
+  // memory the table slot find(key) reads first, then, once that is at
+  // hand, the word it leads to (its parts follow it in the arena).
+  void prefetchSlot(const std::string& key) const;
+  void prefetchWord(const std::string& key) const;
   // An empty word to fill and then hand to insert(): made in the memo's
   // arena or, when the memo is full, kept aside until reset() or
   // releaseAside(). The memo owns it either way.
