@@ -151,10 +151,10 @@ class TaggerImpl : public Tagger {
   // Resets the memo when what it was computed with has changed, or when it
   // is full.
   void refreshMemo();
-  // The eojeol token (length units) from the memo, analysed and memoised
-  // first when new.
   // The memo's key of a word: its units as bytes, in wordKey_.
   void setWordKey(const unsigned short* token, unsigned long length);
+  // The eojeol token (length units) from the memo, analysed and memoised
+  // first when new.
   const MemoWord* memoWord(const ModelImpl* model, const unsigned short* token,
                            unsigned long length);
   // Tags the columns into the sentence; 0, or -1 when the matrix or a
@@ -216,6 +216,7 @@ class TaggerImpl : public Tagger {
   // The sentence being tagged: its columns; per column, the index of its
   // first row in the unit ids of every row.
   std::vector<Column> columns_;
+  // The sentence's words, by where they begin and their length in units.
   struct Token {
     unsigned long begin;
     unsigned long length;
