@@ -181,7 +181,7 @@ TEST(LimitsMatrix, ShapeBeyondTheAddressRangeIsRefused) {
 }
 
 // The child's verdict: 0 when the tagger fell back as it should.
-int tagUnderMemoryLimit() {
+[[maybe_unused]] int tagUnderMemoryLimit() {
   // Freed memory stays with the process, and large blocks come from their
   // own mappings, so that the second run below finds room for everything
   // but the matrix.
