@@ -4,6 +4,8 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "base/inline_buffer.h"
+
 namespace {
 
 // Tag fields, with the flag bit and the group bits left out.
@@ -63,28 +65,6 @@ size_t toUtf8(const unsigned char* units, size_t n, char* out) {
   return static_cast<size_t>(p - out);
 }
 
-// Moves `data` (`used` elements, `inlineData` when not yet on the heap) to
-// a heap block of twice `capacity` elements, at least `needed`; false when
-// memory runs out or the count would overflow.
-template <typename T>
-bool enlarge(T*& data, uint32_t& capacity, uint32_t used, size_t needed,
-             T* inlineData) {
-  size_t fresh = static_cast<size_t>(capacity) * 2;
-  if (fresh < needed) fresh = needed;
-  if (fresh > UINT32_MAX) return false;
-  T* block;
-  if (data == inlineData) {
-    block = static_cast<T*>(std::malloc(fresh * sizeof(T)));
-    if (block != nullptr && used != 0)
-      std::memcpy(static_cast<void*>(block), data, used * sizeof(T));
-  } else {
-    block = static_cast<T*>(std::realloc(data, fresh * sizeof(T)));
-  }
-  if (block == nullptr) return false;
-  data = block;
-  capacity = static_cast<uint32_t>(fresh);
-  return true;
-}
 unsigned int subclassOf(unsigned int code) { return code & kSubclassMask; }
 
 bool isNoun(unsigned int code, unsigned int tag) {
@@ -219,12 +199,12 @@ void InterResult::parse(const membuf* buf, int off, const unsigned short* text,
 }
 
 bool InterResult::growPieces() const {
-  return enlarge(pieces_, pieceCapacity_, pieceCount_,
+  return enlargeInlineBuffer(pieces_, pieceCapacity_, pieceCount_,
                  static_cast<size_t>(pieceCount_) + 1, inlinePieces_);
 }
 
 bool InterResult::growText(size_t n) const {
-  return enlarge(texts_, textCapacity_, textSize_,
+  return enlargeInlineBuffer(texts_, textCapacity_, textSize_,
                  static_cast<size_t>(textSize_) + n, inlineText_);
 }
 

@@ -5,6 +5,7 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "base/inline_buffer.h"
 #include "base/text.h"
 #include "knowledge/inter_result.h"
 #include "pos/attribute_bits.h"
@@ -33,29 +34,6 @@ bool isMergeableJamo(unsigned short c) {
 
 bool isOpenSyllable(unsigned short c) {
   return c >= HANGUL_FIRST && c <= HANGUL_LAST && (c - HANGUL_FIRST) % 28 == 0;
-}
-
-// Moves `data` (`used` elements of `size` bytes, `inlineData` when not yet
-// on the heap) to a heap block of twice `capacity` elements, at least
-// `needed`; false when memory runs out or the count would overflow.
-template <typename T>
-bool enlarge(T*& data, uint32_t& capacity, uint32_t used, size_t needed,
-             const T* inlineData) {
-  size_t fresh = static_cast<size_t>(capacity) * 2;
-  if (fresh < needed) fresh = needed;
-  if (fresh > UINT32_MAX) return false;
-  T* block;
-  if (data == inlineData) {
-    block = static_cast<T*>(std::malloc(fresh * sizeof(T)));
-    if (block != nullptr && used != 0)
-      std::memcpy(static_cast<void*>(block), data, used * sizeof(T));
-  } else {
-    block = static_cast<T*>(std::realloc(data, fresh * sizeof(T)));
-  }
-  if (block == nullptr) return false;
-  data = block;
-  capacity = static_cast<uint32_t>(fresh);
-  return true;
 }
 
 }  // namespace
@@ -122,12 +100,12 @@ const char* ResultImpl::posTag(int i) const {
 }
 
 bool ResultImpl::growMorphemes() {
-  return enlarge(m_, capacity_, count_, static_cast<size_t>(count_) + 1,
+  return enlargeInlineBuffer(m_, capacity_, count_, static_cast<size_t>(count_) + 1,
                  inlineMorphemes_);
 }
 
 bool ResultImpl::growText(size_t n) {
-  return enlarge(text_, textCapacity_, textSize_,
+  return enlargeInlineBuffer(text_, textCapacity_, textSize_,
                  static_cast<size_t>(textSize_) + n, inlineText_);
 }
 
@@ -217,10 +195,10 @@ bool ResultImpl::assign(const ResultImpl& other) {
   count_ = 0;
   textSize_ = 0;
   if (other.count_ > capacity_ &&
-      !enlarge(m_, capacity_, 0, other.count_, inlineMorphemes_))
+      !enlargeInlineBuffer(m_, capacity_, 0, other.count_, inlineMorphemes_))
     return false;
   if (other.textSize_ > textCapacity_ &&
-      !enlarge(text_, textCapacity_, 0, other.textSize_, inlineText_))
+      !enlargeInlineBuffer(text_, textCapacity_, 0, other.textSize_, inlineText_))
     return false;
   if (other.count_ != 0)
     std::memcpy(static_cast<void*>(m_), other.m_,
