@@ -238,6 +238,20 @@ bool isNounPhrasePart(const TagInfo& tag, unsigned long len) {
   return len > 1 && isOneOf<NNG, NFG, NNU, NFU, NF, NNB, XPN, XSN>(tag);
 }
 
+// The walk of a noun phrase: it begins at a real noun of two or more
+// units, goes on over the morphemes that may continue it, and a particle
+// or a verb suffix closes it.
+bool beginsNounPhrase(const TagInfo& tag, unsigned long len) {
+  return len >= 2 && isOneOf<NNG, NFG, NNU, NFU, NF, NNP, NNB>(tag);
+}
+bool continuesNounPhrase(const TagInfo& tag, unsigned long len) {
+  return isNounPhrasePart(tag, len) || isClass<CLASS_XS>(tag) ||
+         (len == 1 && isClass<CLASS_J>(tag));
+}
+bool closesNounPhrase(const TagInfo& tag) {
+  return isClass<CLASS_J>(tag) || isClass<CLASS_XS>(tag);
+}
+
 // Kinds of morphemes that the questions below look for over a stretch.
 enum StretchKind {
   ANY_MORPHEME,
@@ -365,17 +379,13 @@ class StretchIndex {
   // Every end of the walk of isNounPhrase from morpheme k, up to where the
   // walk stops whatever end is asked for: more than every end it accepts.
   static void markNounPhrases(const ResultView& r, int k, OffsetSet& ends) {
-    if (r.length(k) < 2 || !isOneOf<NNG, NFG, NNU, NFU, NF, NNP, NNB>(r.pos(k)))
-      return;
+    if (!beginsNounPhrase(r.pos(k), r.length(k))) return;
     const int n = static_cast<int>(r.size());
     for (int i = k; i < n; ++i) {
       const TagInfo tag = r.pos(i);
-      const unsigned long len = r.length(i);
-      if (!isNounPhrasePart(tag, len) && !isClass<CLASS_XS>(tag) &&
-          !(len == 1 && isClass<CLASS_J>(tag)))
-        return;
+      if (!continuesNounPhrase(tag, r.length(i))) return;
       ends.add(r.endOffset(i));
-      if (isClass<CLASS_J>(tag) || isClass<CLASS_XS>(tag)) return;
+      if (closesNounPhrase(tag)) return;
     }
   }
 
@@ -493,20 +503,15 @@ bool hasCleanRun(const ResultView& r, unsigned long s, unsigned long e,
 bool isNounPhrase(const ResultView& r, unsigned long s, unsigned long e) {
   const int k = firstAt(r, s);
   if (k < 0) return false;
-  if (r.length(k) < 2 || !isOneOf<NNG, NFG, NNU, NFU, NF, NNP, NNB>(r.pos(k)))
-    return false;
+  if (!beginsNounPhrase(r.pos(k), r.length(k))) return false;
   const int n = static_cast<int>(r.size());
   for (int i = k; i < n; ++i) {
     const TagInfo tag = r.pos(i);
-    const unsigned long len = r.length(i);
-    if (!isNounPhrasePart(tag, len) && !isClass<CLASS_XS>(tag) &&
-        !(len == 1 && isClass<CLASS_J>(tag)))
-      return false;
+    if (!continuesNounPhrase(tag, r.length(i))) return false;
     const unsigned long end = r.endOffset(i);
     if (end == e) return true;
     if (end > e) return false;
-    // A particle or a verb suffix can only close the phrase.
-    if (isClass<CLASS_J>(tag) || isClass<CLASS_XS>(tag)) return false;
+    if (closesNounPhrase(tag)) return false;
   }
   return false;
 }
