@@ -247,6 +247,45 @@ TEST(ModelTable, WalkInStepsEqualsWholeKeySearch) {
   EXPECT_EQ(ModelImpl::tableValue(empty, ModelImpl::tableRoot(empty)), -1);
 }
 
+// Walks run together end where each would end alone: keys of every length,
+// present, absent and cut anywhere, from the root, from a partial state and
+// from a miss, in one batch.
+TEST(ModelTable, WalksTogetherEqualWalksAlone) {
+  KeyCounts counts = {{"a", 1},       {"ab", 2},          {"a:b", 3},
+                      {"학교/n_", 5}, {"학교/n_:에/jkb", 7}, {"\xff:\xfe", 8}};
+  ModelTrie table;
+  std::string message;
+  ASSERT_TRUE(buildModelTable(counts, &table, &message)) << message;
+  const auto bytes = [](const std::string& s) {
+    return reinterpret_cast<const unsigned char*>(s.data());
+  };
+  const std::vector<std::string> keys = {
+      "a", "ab", "a:b", "a:c", "학교/n_:에/jkb", "학교/n_:에", "\xff:\xfe",
+      "zz:a", "abc", ""};
+  std::vector<ModelImpl::TableWalk> walks;
+  std::vector<int64_t> alone;
+  const int64_t root = ModelImpl::tableRoot(table);
+  for (const std::string& key : keys) {
+    for (size_t cut = 0; cut <= key.size(); ++cut) {
+      const int64_t left = ModelImpl::tableWalk(table, root, bytes(key), cut);
+      walks.push_back({left, bytes(key) + cut, key.size() - cut});
+      alone.push_back(ModelImpl::tableWalk(table, left, bytes(key) + cut,
+                                           key.size() - cut));
+    }
+    walks.push_back({ModelImpl::TABLE_MISS, bytes(key), key.size()});
+    alone.push_back(ModelImpl::TABLE_MISS);
+  }
+  ModelImpl::tableWalks(table, walks.data(), walks.size());
+  for (size_t w = 0; w < walks.size(); ++w)
+    EXPECT_EQ(walks[w].state, alone[w]) << w;
+  // No walks at all, and walks over an empty table.
+  ModelImpl::tableWalks(table, nullptr, 0);
+  ModelTrie empty;
+  ModelImpl::TableWalk none{ModelImpl::tableRoot(empty), bytes("a"), 1};
+  ModelImpl::tableWalks(empty, &none, 1);
+  EXPECT_EQ(none.state, ModelImpl::TABLE_MISS);
+}
+
 TEST(ModelTable, DamagedFilesStayInBounds) {
   TempDir temp;
   const std::string& dir = temp.path();
@@ -265,6 +304,15 @@ TEST(ModelTable, DamagedFilesStayInBounds) {
   ModelImpl far;
   ASSERT_EQ(far.load(dir.c_str()), 0);
   EXPECT_EQ(far.getMorphemeTransition("BOM"), 0);
+  {
+    const unsigned char* key = reinterpret_cast<const unsigned char*>("BOM");
+    ModelImpl::TableWalk walks[2] = {
+        {ModelImpl::tableRoot(far.morphemeTable()), key, 3},
+        {0, key, 1}};
+    ModelImpl::tableWalks(far.morphemeTable(), walks, 2);
+    EXPECT_EQ(walks[0].state, ModelImpl::TABLE_MISS);
+    EXPECT_EQ(walks[1].state, ModelImpl::TABLE_MISS);
+  }
   EXPECT_EQ(far.getMorphemeTransition("\xff\xff\xff"), 0);
   EXPECT_EQ(far.getEojulTransitionBOE(), 3);
 

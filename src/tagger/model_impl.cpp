@@ -75,6 +75,28 @@ int64_t ModelImpl::tableWalk(const ModelTrie& table, int64_t state,
   return b;
 }
 
+void ModelImpl::tableWalks(const ModelTrie& table, TableWalk* walks,
+                           size_t n) {
+  const TrieUnit* units = static_cast<const TrieUnit*>(table.array());
+  const size_t size = table.size();
+  for (size_t i = 0;; ++i) {
+    bool walking = false;
+    for (size_t w = 0; w < n; ++w) {
+      TableWalk& walk = walks[w];
+      if (walk.state == TABLE_MISS || i >= walk.length) continue;
+      walking = true;
+      const uint32_t b = static_cast<uint32_t>(walk.state);
+      const uint32_t p = b + walk.key[i] + 1u;
+      if (p >= size || units[p].check != b) {
+        walk.state = TABLE_MISS;
+      } else {
+        walk.state = static_cast<uint32_t>(units[p].base);
+      }
+    }
+    if (!walking) return;
+  }
+}
+
 int ModelImpl::tableValue(const ModelTrie& table, int64_t state) {
   if (state == TABLE_MISS) return -1;
   // Node b ends a key when unit b has check b and a negative base, the

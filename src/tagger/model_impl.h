@@ -89,6 +89,16 @@ class ModelImpl : public Model {
   static int64_t tableWalk(const ModelTrie& table, int64_t state,
                            const unsigned char* key, size_t length);
   static int tableValue(const ModelTrie& table, int64_t state);
+  // Several walks at once, one byte of each per round: a walk's bytes lie
+  // far apart in the table and each waits on memory, but the waits of
+  // different walks overlap. Each walk's state becomes what tableWalk()
+  // returns for it.
+  struct TableWalk {
+    int64_t state;
+    const unsigned char* key;
+    size_t length;
+  };
+  static void tableWalks(const ModelTrie& table, TableWalk* walks, size_t n);
   const ModelTrie& morphemeTable() const { return mtrans_; }
   const ModelTrie& eojulTable() const { return etrans_; }
 

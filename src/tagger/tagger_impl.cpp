@@ -76,10 +76,6 @@ int pairCount(const ModelTrie& table, int64_t state, const unsigned char* right,
   return value < 0 ? 0 : value;
 }
 
-int pairCount(const ModelTrie& table, int64_t state, const std::string& right) {
-  return pairCount(table, state, bytes(right), right.size());
-}
-
 }  // namespace
 
 TaggerImpl::TaggerImpl() : TaggerImpl(nullptr, nullptr, nullptr) {}
@@ -255,6 +251,7 @@ const MemoWord* TaggerImpl::memoWord(const ModelImpl* model,
   }
   bomId_ = memo_.pseudoId(BEGIN_OF_MORPHEME);
   eomId_ = memo_.pseudoId(END_OF_MORPHEME);
+  if (model != nullptr) resolveSteps(model, *memo);
   for (MemoRow& row : memo->rows) {
     const uint32_t* ids = ids_.data() + row.begin;
     if (model != nullptr) row.within = withinCost(model, ids, row.count);
@@ -262,6 +259,24 @@ const MemoWord* TaggerImpl::memoWord(const ModelImpl* model,
     row.last = row.count > 0 ? ids[row.count - 1] : unitId(EMPTY_UNIT);
   }
   return memo_.insert(wordKey_, memo);
+}
+
+void TaggerImpl::resolveSteps(const ModelImpl* model, const MemoWord& word) {
+  pending_.clear();
+  for (const MemoRow& row : word.rows) {
+    const uint32_t* ids = ids_.data() + row.begin;
+    uint32_t p = bomId_;
+    for (size_t t = 0; t <= row.count; ++t) {
+      const uint32_t c = t < row.count ? ids[t] : eomId_;
+      if (std::isnan(memo_.step(p, c))) pending_.push_back({p, c});
+      p = c;
+    }
+  }
+  if (pending_.empty()) return;
+  costs_.resize(pending_.size());
+  morphemeSteps(model, pending_.data(), pending_.size(), costs_.data());
+  for (size_t k = 0; k < pending_.size(); ++k)
+    memo_.step(pending_[k].left, pending_[k].right) = costs_[k];
 }
 
 void TaggerImpl::setWordKey(const unsigned short* token,
@@ -320,44 +335,110 @@ const UnitCounts& TaggerImpl::eojulCounts(const ModelImpl* model, uint32_t u) {
 
 float TaggerImpl::morphemeStep(const ModelImpl* model, uint32_t p,
                                uint32_t c) {
-  const int bom = model->getMorphemeTransitionBOM();
-  const ModelTrie& table = model->morphemeTable();
-  const UnitCounts& counts = morphemeCounts(model, p);
-  const UnitKeys& ck = memo_.unit(c);
-  const float lexical =
-      ratio(pairCount(table, counts.morphemeLexPair, ck.lex),
-            counts.morphemeLex, bom);
-  // The tag pair's term depends on the two tags only: memoised by them.
-  double& tagged = memo_.tagLog(WordMemo::LOG_MORPHEME_TAGS, p, c);
-  if (std::isnan(tagged))
-    tagged = ln(ratio(pairCount(table, counts.morphemeTagPair, ck.tag),
-                      counts.morphemeTag, bom));
-  return static_cast<float>(-ln(lexical) - tagged);
+  const UnitPair pair{p, c};
+  float step;
+  morphemeSteps(model, &pair, 1, &step);
+  return step;
 }
 
 float TaggerImpl::eojulTransition(const ModelImpl* model, uint32_t u,
                                   uint32_t c) {
+  const UnitPair pair{u, c};
+  float transition;
+  eojulTransitions(model, &pair, 1, &transition);
+  return transition;
+}
+
+size_t TaggerImpl::addWalk(int64_t state, const std::string& right) {
+  walks_.push_back(ModelImpl::TableWalk{state, bytes(right), right.size()});
+  return walks_.size() - 1;
+}
+
+int TaggerImpl::walkCount(const ModelTrie& table, size_t walk) const {
+  const int value = ModelImpl::tableValue(table, walks_[walk].state);
+  return value < 0 ? 0 : value;
+}
+
+void TaggerImpl::morphemeSteps(const ModelImpl* model, const UnitPair* pairs,
+                               size_t n, float* steps) {
+  const int bom = model->getMorphemeTransitionBOM();
+  const ModelTrie& table = model->morphemeTable();
+  // The pair counts looked up together; the tag pair's term depends on the
+  // two tags only and is memoised by them.
+  walks_.clear();
+  terms_.clear();
+  for (size_t k = 0; k < n; ++k) {
+    const uint32_t p = pairs[k].left, c = pairs[k].right;
+    const UnitCounts& counts = morphemeCounts(model, p);
+    const UnitKeys& ck = memo_.unit(c);
+    PairTerms terms;
+    terms.lexical = addWalk(counts.morphemeLexPair, ck.lex);
+    terms.tagged = memo_.tagLog(WordMemo::LOG_MORPHEME_TAGS, p, c);
+    if (std::isnan(terms.tagged))
+      terms.taggedWalk = addWalk(counts.morphemeTagPair, ck.tag);
+    terms_.push_back(terms);
+  }
+  ModelImpl::tableWalks(table, walks_.data(), walks_.size());
+  for (size_t k = 0; k < n; ++k) {
+    const uint32_t p = pairs[k].left, c = pairs[k].right;
+    const UnitCounts& counts = memo_.counts(p);
+    PairTerms& terms = terms_[k];
+    const float lexical =
+        ratio(walkCount(table, terms.lexical), counts.morphemeLex, bom);
+    if (terms.taggedWalk != PairTerms::KNOWN) {
+      terms.tagged = ln(ratio(walkCount(table, terms.taggedWalk),
+                              counts.morphemeTag, bom));
+      memo_.tagLog(WordMemo::LOG_MORPHEME_TAGS, p, c) = terms.tagged;
+    }
+    steps[k] = static_cast<float>(-ln(lexical) - terms.tagged);
+  }
+}
+
+void TaggerImpl::eojulTransitions(const ModelImpl* model,
+                                  const UnitPair* pairs, size_t n,
+                                  float* transitions) {
   const int boe = model->getEojulTransitionBOE();
   const ModelTrie& table = model->eojulTable();
-  const UnitCounts& counts = eojulCounts(model, u);
-  const UnitKeys& ck = memo_.unit(c);
-  const float lexical = ratio(pairCount(table, counts.eojulLexPair, ck.lex),
-                              counts.eojulLex, boe);
-  // The terms of u's tag depend on it, not on u: memoised by tag. A slot
-  // is read before the next is made (slots move when the table grows).
-  double mixed = memo_.tagLog(WordMemo::LOG_EOJUL_TAG_UNIT, u, c);
-  if (std::isnan(mixed)) {
-    mixed = ln(ratio(pairCount(table, counts.eojulTagPair, ck.lex),
-                     counts.eojulTag, boe));
-    memo_.tagLog(WordMemo::LOG_EOJUL_TAG_UNIT, u, c) = mixed;
+  // The pair counts looked up together. The terms of u's tag depend on it,
+  // not on u: memoised by tag.
+  walks_.clear();
+  terms_.clear();
+  for (size_t k = 0; k < n; ++k) {
+    const uint32_t u = pairs[k].left, c = pairs[k].right;
+    const UnitCounts& counts = eojulCounts(model, u);
+    const UnitKeys& ck = memo_.unit(c);
+    PairTerms terms;
+    terms.lexical = addWalk(counts.eojulLexPair, ck.lex);
+    terms.mixed = memo_.tagLog(WordMemo::LOG_EOJUL_TAG_UNIT, u, c);
+    if (std::isnan(terms.mixed))
+      terms.mixedWalk = addWalk(counts.eojulTagPair, ck.lex);
+    terms.tagged = memo_.tagLog(WordMemo::LOG_EOJUL_TAGS, u, c);
+    if (std::isnan(terms.tagged))
+      terms.taggedWalk = addWalk(counts.eojulTagPair, ck.tag);
+    terms_.push_back(terms);
   }
-  double tagged = memo_.tagLog(WordMemo::LOG_EOJUL_TAGS, u, c);
-  if (std::isnan(tagged)) {
-    tagged = ln(ratio(pairCount(table, counts.eojulTagPair, ck.tag),
-                      counts.eojulTag, boe));
-    memo_.tagLog(WordMemo::LOG_EOJUL_TAGS, u, c) = tagged;
+  ModelImpl::tableWalks(table, walks_.data(), walks_.size());
+  for (size_t k = 0; k < n; ++k) {
+    const uint32_t u = pairs[k].left, c = pairs[k].right;
+    const UnitCounts& counts = memo_.counts(u);
+    PairTerms& terms = terms_[k];
+    const float lexical =
+        ratio(walkCount(table, terms.lexical), counts.eojulLex, boe);
+    // A log slot is written before the next is made (slots move when the
+    // table grows).
+    if (terms.mixedWalk != PairTerms::KNOWN) {
+      terms.mixed = ln(
+          ratio(walkCount(table, terms.mixedWalk), counts.eojulTag, boe));
+      memo_.tagLog(WordMemo::LOG_EOJUL_TAG_UNIT, u, c) = terms.mixed;
+    }
+    if (terms.taggedWalk != PairTerms::KNOWN) {
+      terms.tagged = ln(
+          ratio(walkCount(table, terms.taggedWalk), counts.eojulTag, boe));
+      memo_.tagLog(WordMemo::LOG_EOJUL_TAGS, u, c) = terms.tagged;
+    }
+    transitions[k] =
+        static_cast<float>(-ln(lexical) - 0.5 * terms.mixed - terms.tagged);
   }
-  return static_cast<float>(-ln(lexical) - 0.5 * mixed - tagged);
 }
 
 float TaggerImpl::endCost(const ModelImpl* model, uint32_t z) {
@@ -523,20 +604,67 @@ size_t distinctUnits(const uint32_t* ids, size_t n, uint32_t* units,
 
 }  // namespace
 
+template <typename F>
+void TaggerImpl::forEachTransition(size_t n, F&& f) {
+  // lastUnits_[0] holds BOE, the predecessor of column 0; firstUnits_,
+  // spareUnits_ and lastOf_ serve as scratch.
+  const uint32_t* lasts = lastUnits_.data();
+  size_t lastCount = 1;
+  for (size_t i = 0; i < n; ++i) {
+    const size_t rows = rowStart_[i + 1] - rowStart_[i];
+    const size_t firsts = distinctUnits(&firstIds_[rowStart_[i]], rows,
+                                        firstUnits_.data(), lastOf_.data());
+    for (size_t a = 0; a < lastCount; ++a)
+      for (size_t b = 0; b < firsts; ++b) f(lasts[a], firstUnits_[b]);
+    lastCount = distinctUnits(&lastIds_[rowStart_[i]], rows,
+                              spareUnits_.data(), lastOf_.data());
+    lasts = spareUnits_.data();
+  }
+}
+
+void TaggerImpl::resolveTransitions(const ModelImpl* model, size_t n) {
+  // The memo slots fetched from memory in one pass, so that the waits
+  // overlap, and read in a second; then the new transitions computed
+  // together.
+  forEachTransition(
+      n, [this](uint32_t a, uint32_t b) { memo_.prefetchTransition(a, b); });
+  pending_.clear();
+  pendingAt_.clear();
+  sentenceTransitions_.clear();
+  forEachTransition(n, [this](uint32_t a, uint32_t b) {
+    const float t = memo_.transition(a, b);
+    if (std::isnan(t)) {
+      pending_.push_back({a, b});
+      pendingAt_.push_back(sentenceTransitions_.size());
+    }
+    sentenceTransitions_.push_back(t);
+  });
+  if (pending_.empty()) return;
+  costs_.resize(pending_.size());
+  eojulTransitions(model, pending_.data(), pending_.size(), costs_.data());
+  for (size_t k = 0; k < pending_.size(); ++k) {
+    memo_.transition(pending_[k].left, pending_[k].right) = costs_[k];
+    sentenceTransitions_[pendingAt_[k]] = costs_[k];
+  }
+}
+
 unsigned long TaggerImpl::search(const ModelImpl* model) {
   const size_t n = rowStart_.size() - 1;
   const size_t width = std::max<size_t>(1, node_.width());
   lastUnits_.resize(width);
+  spareUnits_.resize(width);
   lastOf_.resize(width);
   firstUnits_.resize(width);
   firstOf_.resize(width);
   previousScores_.resize(width);
   scores_.resize(width);
-  // Both tables hold at most width x width costs.
-  if (transitions_.size() < width * width) transitions_.resize(width * width);
+  // It holds at most width x width costs.
   if (fromRow_.size() < width * width) fromRow_.resize(width * width);
   // Column 0's predecessor: BOE with score 0.
   lastUnits_[0] = memo_.pseudoId(BEGIN_OF_EOJUL);
+  resolveTransitions(model, n);
+  // The transitions in the order the search meets them.
+  const float* next = sentenceTransitions_.data();
   lastOf_[0] = 0;
   previousScores_[0] = 0.0f;
   size_t lasts = 1;
@@ -551,17 +679,11 @@ unsigned long TaggerImpl::search(const ModelImpl* model) {
     // transition from every predecessor row.
     const size_t firsts = distinctUnits(&firstIds_[rowStart_[i]], rows,
                                         firstUnits_.data(), firstOf_.data());
-    for (size_t a = 0; a < lasts; ++a) {
-      for (size_t b = 0; b < firsts; ++b) {
-        float& t = memo_.transition(lastUnits_[a], firstUnits_[b]);
-        if (std::isnan(t))
-          t = eojulTransition(model, lastUnits_[a], firstUnits_[b]);
-        transitions_[a * firsts + b] = t;
-      }
-    }
+    const float* transitions = next;
+    next += lasts * firsts;
     for (size_t b = 0; b < firsts; ++b)
       for (size_t k = 0; k < predecessors; ++k)
-        fromRow_[b * predecessors + k] = transitions_[lastOf_[k] * firsts + b];
+        fromRow_[b * predecessors + k] = transitions[lastOf_[k] * firsts + b];
 
     const float* scores = previousScores_.data();
     for (size_t j = 0; j < rows; ++j) {

@@ -175,6 +175,18 @@ class TaggerImpl : public Tagger {
   // unit ids of every row (rowStart_, firstIds_, lastIds_): sets every
   // cell's edge and score and returns the row chosen in the last column.
   unsigned long search(const ModelImpl* model);
+  // Calls f(a, b) for every transition the search of n columns looks up:
+  // from each distinct last unit of a column (BOE before the first) to each
+  // distinct first unit of the next.
+  template <typename F>
+  void forEachTransition(size_t n, F&& f);
+  // Before the search of n columns: every transition it will look up, in
+  // the order of forEachTransition, into sentenceTransitions_, those new to
+  // the memo computed and memoised.
+  void resolveTransitions(const ModelImpl* model, size_t n);
+  // Memoises every step of the rows of a new word (unit ids in ids_) that
+  // the memo does not hold yet.
+  void resolveSteps(const ModelImpl* model, const MemoWord& word);
 
   // The cost terms of the search, each a function of its units alone (by
   // id), so that the memo keeps each one once per distinct pair of units:
@@ -182,6 +194,19 @@ class TaggerImpl : public Tagger {
   // an eojeol) to c (first unit of the next), and the end cost after z.
   float morphemeStep(const ModelImpl* model, uint32_t p, uint32_t c);
   float eojulTransition(const ModelImpl* model, uint32_t u, uint32_t c);
+  // The same for n pairs at once, their table look-ups walked together.
+  struct UnitPair {
+    uint32_t left;
+    uint32_t right;
+  };
+  void morphemeSteps(const ModelImpl* model, const UnitPair* pairs, size_t n,
+                     float* steps);
+  void eojulTransitions(const ModelImpl* model, const UnitPair* pairs,
+                        size_t n, float* transitions);
+  // A pair count's walk from a left unit's pair state over a right key,
+  // added to walks_ (its index returned), and the count it found.
+  size_t addWalk(int64_t state, const std::string& right);
+  int walkCount(const ModelTrie& table, size_t walk) const;
   float endCost(const ModelImpl* model, uint32_t z);
   // The counts of a unit's own keys in the morpheme or the eojeol table,
   // looked up once per unit.
@@ -226,18 +251,35 @@ class TaggerImpl : public Tagger {
   std::vector<uint32_t> firstIds_;
   std::vector<uint32_t> lastIds_;
   // The search's two neighbouring columns: the distinct last units of the
-  // left one and first units of the right one, each row's index among
-  // them, and the transitions between the two sets.
+  // left one and first units of the right one, and each row's index among
+  // them.
   std::vector<uint32_t> lastUnits_;
+  std::vector<uint32_t> spareUnits_;  // scratch of forEachTransition
   std::vector<uint32_t> lastOf_;
   std::vector<uint32_t> firstUnits_;
   std::vector<uint32_t> firstOf_;
-  std::vector<float> transitions_;
   // For each distinct first unit of the right column, the transition from
   // every row of the left one; the scores of the left and the right rows.
   std::vector<float> fromRow_;
   std::vector<float> previousScores_;
   std::vector<float> scores_;
+  // The costs being computed together: their unit pairs, the costs, the
+  // table walks of their pair counts and, per pair, its terms: a known
+  // logarithm or the walk that finds its count.
+  struct PairTerms {
+    static constexpr size_t KNOWN = ~static_cast<size_t>(0);
+    size_t lexical = 0;
+    size_t mixedWalk = KNOWN;
+    size_t taggedWalk = KNOWN;
+    double mixed = 0.0;
+    double tagged = 0.0;
+  };
+  std::vector<UnitPair> pending_;
+  std::vector<size_t> pendingAt_;  // where each goes in sentenceTransitions_
+  std::vector<float> costs_;
+  std::vector<float> sentenceTransitions_;
+  std::vector<ModelImpl::TableWalk> walks_;
+  std::vector<PairTerms> terms_;
 };
 
 #endif  // TALMORO_TAGGER_TAGGER_IMPL_H_
