@@ -15,6 +15,7 @@
 #define TALMORO_ANALYZER_ANALYZER_IMPL_H_
 
 #include <cstddef>
+#include <vector>
 
 #include "api/talmoro.h"
 #include "base/membuf.h"
@@ -204,9 +205,25 @@ class AnalyzerImpl : public Analyzer {
   static constexpr unsigned READING_SLOT_BITS = 14;
   // Makes the reading cache fit the dictionaries as they are now.
   void checkReadings();
+  CachedReading& readingSlot(int off) const {
+    const uint32_t hash = static_cast<uint32_t>(off) * 2654435761u;
+    return readings_[hash >> (32 - READING_SLOT_BITS)];
+  }
   // node->parse(buf, off, text, length) for a record of a dictionary.
   void parseRecord(InterResult* node, const membuf* buf, int off,
                    const unsigned short* text, size_t length);
+  // Starts fetching from memory what parsing the record at offset record
+  // of buf reads first: its link and its cached reading.
+  void prefetchRecord(const membuf* buf, int record) const;
+  // The hits of the dictionary searches of one word, by offset.
+  struct TrieHit {
+    unsigned long offset;
+    const KnowledgeImpl* dictionary;
+    int record;
+    unsigned long length;
+    unsigned char finalConsonant;
+  };
+  std::vector<TrieHit> trieHits_;
 
   const Knowledge* sys_;
   const UserKnowledge* user_;

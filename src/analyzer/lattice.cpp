@@ -212,8 +212,7 @@ void AnalyzerImpl::parseRecord(InterResult* node, const membuf* buf, int off,
     node->parse(buf, off, text, length);
     return;
   }
-  const uint32_t hash = static_cast<uint32_t>(off) * 2654435761u;
-  CachedReading& slot = readings_[hash >> (32 - READING_SLOT_BITS)];
+  CachedReading& slot = readingSlot(off);
   if (slot.buf == buf && slot.off == off) {
     node->parse(slot.reading, text, length);
     return;
@@ -224,6 +223,13 @@ void AnalyzerImpl::parseRecord(InterResult* node, const membuf* buf, int off,
   slot.reading = node->reading();
 }
 
+void AnalyzerImpl::prefetchRecord(const membuf* buf, int record) const {
+  if (record < 0 || record > INT32_MAX - 4 || buf == nullptr) return;
+  if (static_cast<size_t>(record) < buf->size())
+    __builtin_prefetch(buf->buf() + record);
+  if (readings_ != nullptr) __builtin_prefetch(&readingSlot(record + 4));
+}
+
 void AnalyzerImpl::searchTrie(const unsigned short* text, unsigned long n) {
   n = boundedLength(text, n);
   if (n == 0) return;
@@ -232,6 +238,10 @@ void AnalyzerImpl::searchTrie(const unsigned short* text, unsigned long n) {
   result_pair_type hits[KNOWLEDGE_MAX_HITS];
   InterResult* spare = nullptr;  // a parsed node that was not kept
 
+  // Every search first, each hit's cached reading and record fetched from
+  // memory as it is found; then the nodes, in the same order, when the
+  // waits have overlapped.
+  trieHits_.clear();
   for (unsigned long i = 0; i < n; ++i) {
     for (const KnowledgeImpl* dictionary : dictionaries) {
       if (dictionary == nullptr) continue;
@@ -245,41 +255,50 @@ void AnalyzerImpl::searchTrie(const unsigned short* text, unsigned long n) {
           hits[k].final_consonant = FINAL_VOID;
       }
       const membuf* rdata = dictionary->rdata();
-
       for (size_t h = 0; h < count; ++h) {
         const unsigned long length = hits[h].length;
         if (length == 0 || length > n - i) continue;
-        const unsigned char final = hits[h].final_consonant;
-        int r = hits[h].value;
-        while (r >= 0 && r <= INT32_MAX - 4) {
-          InterResult* node = spare != nullptr ? spare : newNode();
-          spare = nullptr;
-          node->offset(i);
-          node->length(length);
-          parseRecord(node, rdata, r + 4, text + i, length);
-          if (final == FINAL_NONE) {
-            adopt(i, node);
-          } else {
-            const pos_t last(node->lastpos());
-            if (last == NNG || last == NP) {
-              if (final == FINAL_NIEUN || final == FINAL_RIEUL) {
-                const unsigned short jamo =
-                    final == FINAL_NIEUN ? JAMO_NIEUN : JAMO_RIEUL;
-                newInterResultForNounIrregular(rdata, r + 4, text + i, length,
-                                               i, jamo, pos_t(JX));
-                newInterResultForNounIrregular(rdata, r + 4, text + i, length,
-                                               i, jamo, pos_t(POS_ZERO));
-              } else if (final == FINAL_BIEUP) {
-                newInterResultForNounIrregular(rdata, r + 4, text + i, length,
-                                               i, JAMO_BIEUP, pos_t(POS_ZERO));
-              }
-            }
-            spare = node;
-          }
-          r = dictionary->nextRecord(r);
-          if (r == 0) break;
-        }
+        trieHits_.push_back(TrieHit{i, dictionary, hits[h].value, length,
+                                    hits[h].final_consonant});
+        prefetchRecord(rdata, hits[h].value);
       }
+    }
+  }
+
+  for (const TrieHit& hit : trieHits_) {
+    const unsigned long i = hit.offset;
+    const KnowledgeImpl* dictionary = hit.dictionary;
+    const membuf* rdata = dictionary->rdata();
+    const unsigned long length = hit.length;
+    const unsigned char final = hit.finalConsonant;
+    int r = hit.record;
+    while (r >= 0 && r <= INT32_MAX - 4) {
+      InterResult* node = spare != nullptr ? spare : newNode();
+      spare = nullptr;
+      node->offset(i);
+      node->length(length);
+      parseRecord(node, rdata, r + 4, text + i, length);
+      if (final == FINAL_NONE) {
+        adopt(i, node);
+      } else {
+        const pos_t last(node->lastpos());
+        if (last == NNG || last == NP) {
+          if (final == FINAL_NIEUN || final == FINAL_RIEUL) {
+            const unsigned short jamo =
+                final == FINAL_NIEUN ? JAMO_NIEUN : JAMO_RIEUL;
+            newInterResultForNounIrregular(rdata, r + 4, text + i, length, i,
+                                           jamo, pos_t(JX));
+            newInterResultForNounIrregular(rdata, r + 4, text + i, length, i,
+                                           jamo, pos_t(POS_ZERO));
+          } else if (final == FINAL_BIEUP) {
+            newInterResultForNounIrregular(rdata, r + 4, text + i, length, i,
+                                           JAMO_BIEUP, pos_t(POS_ZERO));
+          }
+        }
+        spare = node;
+      }
+      r = dictionary->nextRecord(r);
+      if (r == 0) break;
     }
   }
   releaseNode(spare);

@@ -262,14 +262,21 @@ const MemoWord* TaggerImpl::memoWord(const ModelImpl* model,
 }
 
 void TaggerImpl::resolveSteps(const ModelImpl* model, const MemoWord& word) {
+  // The memo slots fetched from memory in one pass, read in a second.
   pending_.clear();
-  for (const MemoRow& row : word.rows) {
-    const uint32_t* ids = ids_.data() + row.begin;
-    uint32_t p = bomId_;
-    for (size_t t = 0; t <= row.count; ++t) {
-      const uint32_t c = t < row.count ? ids[t] : eomId_;
-      if (std::isnan(memo_.step(p, c))) pending_.push_back({p, c});
-      p = c;
+  for (int round = 0; round < 2; ++round) {
+    for (const MemoRow& row : word.rows) {
+      const uint32_t* ids = ids_.data() + row.begin;
+      uint32_t p = bomId_;
+      for (size_t t = 0; t <= row.count; ++t) {
+        const uint32_t c = t < row.count ? ids[t] : eomId_;
+        if (round == 0) {
+          memo_.prefetchStep(p, c);
+        } else if (std::isnan(memo_.step(p, c))) {
+          pending_.push_back({p, c});
+        }
+        p = c;
+      }
     }
   }
   if (pending_.empty()) return;

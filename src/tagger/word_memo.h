@@ -238,8 +238,9 @@ class WordMemo {
     costs_.prefetch(transitionKey(a, b));
   }
   float& endCost(uint32_t z) { return endCosts_[z]; }
-  float& step(uint32_t p, uint32_t c) {
-    return costs_.slot(STEP_BIT | (static_cast<uint64_t>(p) << 32) | c);
+  float& step(uint32_t p, uint32_t c) { return costs_.slot(stepKey(p, c)); }
+  void prefetchStep(uint32_t p, uint32_t c) const {
+    costs_.prefetch(stepKey(p, c));
   }
 
   // The memoised logarithms of the model's ratios that depend on a unit's
@@ -265,6 +266,9 @@ class WordMemo {
   static constexpr uint64_t STEP_BIT = static_cast<uint64_t>(1) << 63;
   static uint64_t transitionKey(uint32_t a, uint32_t b) {
     return (static_cast<uint64_t>(a) << 32) | b;
+  }
+  static uint64_t stepKey(uint32_t p, uint32_t c) {
+    return STEP_BIT | transitionKey(p, c);
   }
 
   size_t budget_;
