@@ -85,13 +85,16 @@ void ModelImpl::tableWalks(const ModelTrie& table, TableWalk* walks,
       TableWalk& walk = walks[w];
       if (walk.state == TABLE_MISS || i >= walk.length) continue;
       walking = true;
+      // Without a branch on the loaded unit, so that a miss does not
+      // stop the loads of the walks after it.
       const uint32_t b = static_cast<uint32_t>(walk.state);
       const uint32_t p = b + walk.key[i] + 1u;
-      if (p >= size || units[p].check != b) {
-        walk.state = TABLE_MISS;
-      } else {
-        walk.state = static_cast<uint32_t>(units[p].base);
-      }
+      const bool inside = p < size;
+      const TrieUnit unit = units[inside ? p : 0];
+      const bool found = inside & (unit.check == b);
+      // TABLE_MISS has all bits set: or-ing it in stands for a miss.
+      walk.state = static_cast<int64_t>(static_cast<uint32_t>(unit.base)) |
+                   -static_cast<int64_t>(!found);
     }
     if (!walking) return;
   }
