@@ -79,24 +79,33 @@ void ModelImpl::tableWalks(const ModelTrie& table, TableWalk* walks,
                            size_t n) {
   const TrieUnit* units = static_cast<const TrieUnit*>(table.array());
   const size_t size = table.size();
-  for (size_t i = 0;; ++i) {
-    bool walking = false;
-    for (size_t w = 0; w < n; ++w) {
-      TableWalk& walk = walks[w];
-      if (walk.state == TABLE_MISS || i >= walk.length) continue;
-      walking = true;
-      // Without a branch on the loaded unit, so that a miss does not
-      // stop the loads of the walks after it.
-      const uint32_t b = static_cast<uint32_t>(walk.state);
-      const uint32_t p = b + walk.key[i] + 1u;
-      const bool inside = p < size;
-      const TrieUnit unit = units[inside ? p : 0];
-      const bool found = inside & (unit.check == b);
-      // TABLE_MISS has all bits set: or-ing it in stands for a miss.
-      walk.state = static_cast<int64_t>(static_cast<uint32_t>(unit.base)) |
-                   -static_cast<int64_t>(!found);
+  // In groups, each round stepping the walks of the group still going.
+  constexpr size_t GROUP = 32;
+  for (size_t first = 0; first < n; first += GROUP) {
+    uint32_t going[GROUP];
+    size_t count = 0;
+    for (size_t w = first; w < n && w < first + GROUP; ++w)
+      if (walks[w].state != TABLE_MISS && walks[w].length > 0)
+        going[count++] = static_cast<uint32_t>(w);
+    for (size_t i = 0; count > 0; ++i) {
+      size_t kept = 0;
+      for (size_t g = 0; g < count; ++g) {
+        TableWalk& walk = walks[going[g]];
+        // Without a branch on the loaded unit, so that a miss does not
+        // stop the loads of the walks after it.
+        const uint32_t b = static_cast<uint32_t>(walk.state);
+        const uint32_t p = b + walk.key[i] + 1u;
+        const bool inside = p < size;
+        const TrieUnit unit = units[inside ? p : 0];
+        const bool found = inside & (unit.check == b);
+        // TABLE_MISS has all bits set: or-ing it in stands for a miss.
+        walk.state = static_cast<int64_t>(static_cast<uint32_t>(unit.base)) |
+                     -static_cast<int64_t>(!found);
+        going[kept] = going[g];
+        kept += found & (i + 1 < walk.length);
+      }
+      count = kept;
     }
-    if (!walking) return;
   }
 }
 

@@ -611,21 +611,38 @@ size_t distinctUnits(const uint32_t* ids, size_t n, uint32_t* units,
 
 }  // namespace
 
+void TaggerImpl::distinctColumnUnits(size_t n) {
+  const size_t rows = rowStart_[n];
+  firstOf_.resize(rows);
+  lastOf_.resize(rows);
+  firstUnits_.resize(rows);
+  lastUnits_.resize(rows);
+  firstBegin_.assign(1, 0);
+  lastBegin_.assign(1, 0);
+  for (size_t i = 0; i < n; ++i) {
+    const size_t at = rowStart_[i];
+    const size_t count = rowStart_[i + 1] - at;
+    firstBegin_.push_back(
+        firstBegin_.back() + distinctUnits(&firstIds_[at], count,
+                                           &firstUnits_[firstBegin_.back()],
+                                           &firstOf_[at]));
+    lastBegin_.push_back(
+        lastBegin_.back() + distinctUnits(&lastIds_[at], count,
+                                          &lastUnits_[lastBegin_.back()],
+                                          &lastOf_[at]));
+  }
+}
+
 template <typename F>
 void TaggerImpl::forEachTransition(size_t n, F&& f) {
-  // lastUnits_[0] holds BOE, the predecessor of column 0; firstUnits_,
-  // spareUnits_ and lastOf_ serve as scratch.
-  const uint32_t* lasts = lastUnits_.data();
-  size_t lastCount = 1;
+  const uint32_t boe = memo_.pseudoId(BEGIN_OF_EOJUL);
   for (size_t i = 0; i < n; ++i) {
-    const size_t rows = rowStart_[i + 1] - rowStart_[i];
-    const size_t firsts = distinctUnits(&firstIds_[rowStart_[i]], rows,
-                                        firstUnits_.data(), lastOf_.data());
+    const uint32_t* lasts = i == 0 ? &boe : &lastUnits_[lastBegin_[i - 1]];
+    const size_t lastCount = i == 0 ? 1 : lastBegin_[i] - lastBegin_[i - 1];
+    const uint32_t* firsts = &firstUnits_[firstBegin_[i]];
+    const size_t firstCount = firstBegin_[i + 1] - firstBegin_[i];
     for (size_t a = 0; a < lastCount; ++a)
-      for (size_t b = 0; b < firsts; ++b) f(lasts[a], firstUnits_[b]);
-    lastCount = distinctUnits(&lastIds_[rowStart_[i]], rows,
-                              spareUnits_.data(), lastOf_.data());
-    lasts = spareUnits_.data();
+      for (size_t b = 0; b < firstCount; ++b) f(lasts[a], firsts[b]);
   }
 }
 
@@ -637,14 +654,17 @@ void TaggerImpl::resolveTransitions(const ModelImpl* model, size_t n) {
       n, [this](uint32_t a, uint32_t b) { memo_.prefetchTransition(a, b); });
   pending_.clear();
   pendingAt_.clear();
-  sentenceTransitions_.clear();
-  forEachTransition(n, [this](uint32_t a, uint32_t b) {
+  size_t count = 0;
+  forEachTransition(n, [&count](uint32_t, uint32_t) { ++count; });
+  sentenceTransitions_.resize(count);
+  size_t at = 0;
+  forEachTransition(n, [this, &at](uint32_t a, uint32_t b) {
     const float t = memo_.transition(a, b);
     if (std::isnan(t)) {
       pending_.push_back({a, b});
-      pendingAt_.push_back(sentenceTransitions_.size());
+      pendingAt_.push_back(at);
     }
-    sentenceTransitions_.push_back(t);
+    sentenceTransitions_[at++] = t;
   });
   if (pending_.empty()) return;
   costs_.resize(pending_.size());
@@ -658,23 +678,17 @@ void TaggerImpl::resolveTransitions(const ModelImpl* model, size_t n) {
 unsigned long TaggerImpl::search(const ModelImpl* model) {
   const size_t n = rowStart_.size() - 1;
   const size_t width = std::max<size_t>(1, node_.width());
-  lastUnits_.resize(width);
-  spareUnits_.resize(width);
-  lastOf_.resize(width);
-  firstUnits_.resize(width);
-  firstOf_.resize(width);
   previousScores_.resize(width);
   scores_.resize(width);
   // It holds at most width x width costs.
   if (fromRow_.size() < width * width) fromRow_.resize(width * width);
-  // Column 0's predecessor: BOE with score 0.
-  lastUnits_[0] = memo_.pseudoId(BEGIN_OF_EOJUL);
+  distinctColumnUnits(n);
   resolveTransitions(model, n);
   // The transitions in the order the search meets them.
   const float* next = sentenceTransitions_.data();
-  lastOf_[0] = 0;
+  // Column 0's predecessor: BOE with score 0.
+  const uint32_t boeOf = 0;
   previousScores_[0] = 0.0f;
-  size_t lasts = 1;
   size_t predecessors = 1;
   float finalScore = NO_PATH_SCORE;
   unsigned long finalIndex = 0;
@@ -684,18 +698,20 @@ unsigned long TaggerImpl::search(const ModelImpl* model) {
     // The transitions between the distinct last units of column i - 1 and
     // the distinct first units of column i, then, for each first unit, the
     // transition from every predecessor row.
-    const size_t firsts = distinctUnits(&firstIds_[rowStart_[i]], rows,
-                                        firstUnits_.data(), firstOf_.data());
+    const size_t lasts = i == 0 ? 1 : lastBegin_[i] - lastBegin_[i - 1];
+    const size_t firsts = firstBegin_[i + 1] - firstBegin_[i];
+    const uint32_t* lastOf = i == 0 ? &boeOf : &lastOf_[rowStart_[i - 1]];
+    const uint32_t* firstOf = &firstOf_[rowStart_[i]];
     const float* transitions = next;
     next += lasts * firsts;
     for (size_t b = 0; b < firsts; ++b)
       for (size_t k = 0; k < predecessors; ++k)
-        fromRow_[b * predecessors + k] = transitions[lastOf_[k] * firsts + b];
+        fromRow_[b * predecessors + k] = transitions[lastOf[k] * firsts + b];
 
     const float* scores = previousScores_.data();
     for (size_t j = 0; j < rows; ++j) {
       const float p = node_.getProbability(i, j);
-      const float* transition = &fromRow_[firstOf_[j] * predecessors];
+      const float* transition = &fromRow_[firstOf[j] * predecessors];
       float bound = PATH_BOUND;
       TagChoice best{0, NO_PATH_SCORE};
       for (size_t k = 0; k < predecessors; ++k) {
@@ -720,8 +736,6 @@ unsigned long TaggerImpl::search(const ModelImpl* model) {
       }
     }
     previousScores_.swap(scores_);
-    lasts = distinctUnits(&lastIds_[rowStart_[i]], rows, lastUnits_.data(),
-                          lastOf_.data());
     predecessors = rows;
   }
   return finalIndex;

@@ -175,6 +175,9 @@ class TaggerImpl : public Tagger {
   // unit ids of every row (rowStart_, firstIds_, lastIds_): sets every
   // cell's edge and score and returns the row chosen in the last column.
   unsigned long search(const ModelImpl* model);
+  // The distinct first and last units of each of n columns, and each row's
+  // index among those of its column.
+  void distinctColumnUnits(size_t n);
   // Calls f(a, b) for every transition the search of n columns looks up:
   // from each distinct last unit of a column (BOE before the first) to each
   // distinct first unit of the next.
@@ -250,13 +253,14 @@ class TaggerImpl : public Tagger {
   std::vector<size_t> rowStart_;
   std::vector<uint32_t> firstIds_;
   std::vector<uint32_t> lastIds_;
-  // The search's two neighbouring columns: the distinct last units of the
-  // left one and first units of the right one, and each row's index among
-  // them.
+  // The distinct last and first units of every column of the sentence,
+  // column i's from lastBegin_[i] and firstBegin_[i] on; and each row's
+  // index among them (by its index in firstIds_).
   std::vector<uint32_t> lastUnits_;
-  std::vector<uint32_t> spareUnits_;  // scratch of forEachTransition
-  std::vector<uint32_t> lastOf_;
   std::vector<uint32_t> firstUnits_;
+  std::vector<size_t> lastBegin_;
+  std::vector<size_t> firstBegin_;
+  std::vector<uint32_t> lastOf_;
   std::vector<uint32_t> firstOf_;
   // For each distinct first unit of the right column, the transition from
   // every row of the left one; the scores of the left and the right rows.
