@@ -172,21 +172,15 @@ unsigned long TaggerImpl::process(const unsigned short* text,
       if (text[pos] == 0) break;
       const unsigned long begin = pos;
       while (text[pos] != 0 && !isDelimiter(text[pos])) ++pos;
-      tokens_.push_back(Token{begin, pos - begin});
+      tokens_.push_back(Token{begin, pos - begin, {}});
     }
-    for (int round = 0; round < 2; ++round) {
-      for (const Token& token : tokens_) {
-        setWordKey(text + token.begin, token.length);
-        if (round == 0) {
-          memo_.prefetchSlot(wordKey_);
-        } else {
-          memo_.prefetchWord(wordKey_);
-        }
-      }
+    for (Token& token : tokens_) {
+      token.key = WordMemo::key(text + token.begin, token.length);
+      memo_.prefetchSlot(token.key);
     }
+    for (const Token& token : tokens_) memo_.prefetchWord(token.key);
     for (const Token& token : tokens_)
-      columns_.push_back(Column{
-          memoWord(model, text + token.begin, token.length), token.begin});
+      columns_.push_back(Column{memoWord(model, token), token.begin});
     status = tagColumns(model, sentence);
   } catch (const std::bad_alloc&) {
     status = -1;
@@ -230,14 +224,14 @@ void TaggerImpl::refreshMemo() {
 }
 
 const MemoWord* TaggerImpl::memoWord(const ModelImpl* model,
-                                     const unsigned short* token,
-                                     unsigned long length) {
-  setWordKey(token, length);
-  const MemoWord* known = memo_.find(wordKey_);
+                                     const Token& token) {
+  const MemoWord* known = memo_.find(token.key);
   if (known != nullptr) return known;
 
   // The analyzer reads a zero-terminated word.
-  token_.assign(token, token + length);
+  const unsigned short* units =
+      reinterpret_cast<const unsigned short*>(token.key.data);
+  token_.assign(units, units + token.length);
   token_.push_back(0);
   analyzer_.process(token_.data(), &scratch_);
   MemoWord* memo = memo_.newWord();
@@ -258,7 +252,7 @@ const MemoWord* TaggerImpl::memoWord(const ModelImpl* model,
     row.first = row.count > 0 ? ids[0] : unitId(EMPTY_UNIT);
     row.last = row.count > 0 ? ids[row.count - 1] : unitId(EMPTY_UNIT);
   }
-  return memo_.insert(wordKey_, memo);
+  return memo_.insert(token.key, memo);
 }
 
 void TaggerImpl::resolveSteps(const ModelImpl* model, const MemoWord& word) {
@@ -284,12 +278,6 @@ void TaggerImpl::resolveSteps(const ModelImpl* model, const MemoWord& word) {
   morphemeSteps(model, pending_.data(), pending_.size(), costs_.data());
   for (size_t k = 0; k < pending_.size(); ++k)
     memo_.step(pending_[k].left, pending_[k].right) = costs_[k];
-}
-
-void TaggerImpl::setWordKey(const unsigned short* token,
-                            unsigned long length) {
-  wordKey_.assign(reinterpret_cast<const char*>(token),
-                  length * sizeof(unsigned short));
 }
 
 void TaggerImpl::moveBaseOffset(unsigned long base, CandidateImpl* candidate) {

@@ -151,12 +151,15 @@ class TaggerImpl : public Tagger {
   // Resets the memo when what it was computed with has changed, or when it
   // is full.
   void refreshMemo();
-  // The memo's key of a word: its units as bytes, in wordKey_.
-  void setWordKey(const unsigned short* token, unsigned long length);
-  // The eojeol token (length units) from the memo, analysed and memoised
-  // first when new.
-  const MemoWord* memoWord(const ModelImpl* model, const unsigned short* token,
-                           unsigned long length);
+  // A word of the sentence: where it begins, its length in units and its
+  // memo key (over the sentence's units).
+  struct Token {
+    unsigned long begin;
+    unsigned long length;
+    WordMemo::Key key;
+  };
+  // The token's word from the memo, analysed and memoised first when new.
+  const MemoWord* memoWord(const ModelImpl* model, const Token& token);
   // Tags the columns into the sentence; 0, or -1 when the matrix or a
   // result cannot be allocated.
   int tagColumns(const ModelImpl* model, SentenceImpl* sentence);
@@ -232,10 +235,9 @@ class TaggerImpl : public Tagger {
   WordMemo memo_;
   MemoSignature signature_;
   // Storage reused across look-ups and sentences: the keys of a unit being
-  // interned, a word key, the analyses of a new word, the unit ids of its
+  // interned, a new word and its analyses, the unit ids of its
   // morphemes.
   UnitKeys left_;
-  std::string wordKey_;
   std::vector<unsigned short> token_;
   std::vector<uint32_t> ids_;
   uint32_t bomId_ = 0;
@@ -244,11 +246,6 @@ class TaggerImpl : public Tagger {
   // The sentence being tagged: its columns; per column, the index of its
   // first row in the unit ids of every row.
   std::vector<Column> columns_;
-  // The sentence's words, by where they begin and their length in units.
-  struct Token {
-    unsigned long begin;
-    unsigned long length;
-  };
   std::vector<Token> tokens_;
   std::vector<size_t> rowStart_;
   std::vector<uint32_t> firstIds_;

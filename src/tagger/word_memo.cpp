@@ -30,15 +30,6 @@ uint32_t pieceHash(unsigned code, const char* text, size_t* length) {
   return h;
 }
 
-// FNV-1a over a word key's bytes.
-uint64_t keyHash(const std::string& key) {
-  uint64_t h = 14695981039346656037ull;
-  for (const char c : key) {
-    h ^= static_cast<unsigned char>(c);
-    h *= 1099511628211ull;
-  }
-  return h;
-}
 
 // The arena's first block; later blocks grow geometrically.
 constexpr size_t ARENA_FIRST_BLOCK = 64 * 1024;
@@ -155,28 +146,39 @@ void WordMemo::trimCosts() {
   }
 }
 
-const MemoWord* WordMemo::find(const std::string& key) const {
+WordMemo::Key WordMemo::key(const unsigned short* units, size_t length) {
+  // FNV-1a over the key's bytes.
+  const char* data = reinterpret_cast<const char*>(units);
+  const size_t size = length * sizeof(unsigned short);
+  uint64_t h = 14695981039346656037ull;
+  for (size_t i = 0; i < size; ++i) {
+    h ^= static_cast<unsigned char>(data[i]);
+    h *= 1099511628211ull;
+  }
+  return Key{data, size, h};
+}
+
+const MemoWord* WordMemo::find(const Key& key) const {
   if (wordTable_.empty()) return nullptr;
-  const uint64_t hash = keyHash(key);
   const size_t mask = wordTable_.size() - 1;
-  for (size_t i = hash & mask; wordTable_[i].word != nullptr;
+  for (size_t i = key.hash & mask; wordTable_[i].word != nullptr;
        i = (i + 1) & mask) {
     const WordSlot& slot = wordTable_[i];
-    if (slot.hash == hash && slot.word->key.size() == key.size() &&
-        std::memcmp(slot.word->key.data(), key.data(), key.size()) == 0)
+    if (slot.hash == key.hash && slot.word->key.size() == key.size &&
+        std::memcmp(slot.word->key.data(), key.data, key.size) == 0)
       return slot.word;
   }
   return nullptr;
 }
 
-void WordMemo::prefetchSlot(const std::string& key) const {
+void WordMemo::prefetchSlot(const Key& key) const {
   if (wordTable_.empty()) return;
-  __builtin_prefetch(&wordTable_[keyHash(key) & (wordTable_.size() - 1)]);
+  __builtin_prefetch(&wordTable_[key.hash & (wordTable_.size() - 1)]);
 }
 
-void WordMemo::prefetchWord(const std::string& key) const {
+void WordMemo::prefetchWord(const Key& key) const {
   if (wordTable_.empty()) return;
-  const uint64_t hash = keyHash(key);
+  const uint64_t hash = key.hash;
   const size_t mask = wordTable_.size() - 1;
   for (size_t i = hash & mask; wordTable_[i].word != nullptr;
        i = (i + 1) & mask) {
@@ -200,10 +202,10 @@ MemoWord* WordMemo::newWord() {
   return new (at) MemoWord(&arena_);
 }
 
-const MemoWord* WordMemo::insert(const std::string& key, MemoWord* word) {
+const MemoWord* WordMemo::insert(const Key& key, MemoWord* word) {
   if (word->texts.get_allocator().resource() != &arena_) return word;
-  word->key.assign(key);
-  word->hash = keyHash(key);
+  word->key.assign(key.data, key.size);
+  word->hash = key.hash;
   // Doubled at half load.
   if (2 * (wordCount_ + 1) > wordTable_.size()) growWords();
   const size_t mask = wordTable_.size() - 1;

@@ -197,20 +197,28 @@ class WordMemo {
   // share of the budget; words and units stay.
   void trimCosts();
 
+  // A word's key: its 16-bit units as bytes, which stay the caller's, and
+  // their hash.
+  struct Key {
+    const char* data;
+    size_t size;
+    uint64_t hash;
+  };
+  static Key key(const unsigned short* units, size_t length);
   // The word memoised under key, or null.
-  const MemoWord* find(const std::string& key) const;
+  const MemoWord* find(const Key& key) const;
   // For a caller about to look up several words: starts fetching from
   // memory the table slot find(key) reads first, then, once that is at
   // hand, the word it leads to (its parts follow it in the arena).
-  void prefetchSlot(const std::string& key) const;
-  void prefetchWord(const std::string& key) const;
+  void prefetchSlot(const Key& key) const;
+  void prefetchWord(const Key& key) const;
   // An empty word to fill and then hand to insert(): made in the memo's
   // arena or, when the memo is full, kept aside until reset() or
   // releaseAside(). The memo owns it either way.
   MemoWord* newWord();
   // Memoises a word of newWord() under key, one that no word has yet, and
   // returns it; a word kept aside is returned as it is.
-  const MemoWord* insert(const std::string& key, MemoWord* word);
+  const MemoWord* insert(const Key& key, MemoWord* word);
   // Drops the words kept aside.
   void releaseAside() { aside_.clear(); }
 
