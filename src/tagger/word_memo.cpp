@@ -30,7 +30,6 @@ uint32_t pieceHash(unsigned code, const char* text, size_t* length) {
   return h;
 }
 
-
 // The arena's first block; later blocks grow geometrically.
 constexpr size_t ARENA_FIRST_BLOCK = 64 * 1024;
 
