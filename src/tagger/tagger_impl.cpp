@@ -367,7 +367,7 @@ void TaggerImpl::morphemeSteps(const ModelImpl* model, const UnitPair* pairs,
     const UnitCounts& counts = morphemeCounts(model, p);
     const UnitKeys& ck = memo_.unit(c);
     PairTerms terms;
-    terms.lexical = addWalk(counts.morphemeLexPair, ck.lex);
+    terms.lexicalWalk = addWalk(counts.morphemeLexPair, ck.lex);
     terms.tagged = memo_.tagLog(WordMemo::LOG_MORPHEME_TAGS, p, c);
     if (std::isnan(terms.tagged))
       terms.taggedWalk = addWalk(counts.morphemeTagPair, ck.tag);
@@ -379,7 +379,7 @@ void TaggerImpl::morphemeSteps(const ModelImpl* model, const UnitPair* pairs,
     const UnitCounts& counts = memo_.counts(p);
     PairTerms& terms = terms_[k];
     const float lexical =
-        ratio(walkCount(table, terms.lexical), counts.morphemeLex, bom);
+        ratio(walkCount(table, terms.lexicalWalk), counts.morphemeLex, bom);
     if (terms.taggedWalk != PairTerms::KNOWN) {
       terms.tagged = ln(ratio(walkCount(table, terms.taggedWalk),
                               counts.morphemeTag, bom));
@@ -403,7 +403,7 @@ void TaggerImpl::eojulTransitions(const ModelImpl* model,
     const UnitCounts& counts = eojulCounts(model, u);
     const UnitKeys& ck = memo_.unit(c);
     PairTerms terms;
-    terms.lexical = addWalk(counts.eojulLexPair, ck.lex);
+    terms.lexicalWalk = addWalk(counts.eojulLexPair, ck.lex);
     terms.mixed = memo_.tagLog(WordMemo::LOG_EOJUL_TAG_UNIT, u, c);
     if (std::isnan(terms.mixed))
       terms.mixedWalk = addWalk(counts.eojulTagPair, ck.lex);
@@ -418,7 +418,7 @@ void TaggerImpl::eojulTransitions(const ModelImpl* model,
     const UnitCounts& counts = memo_.counts(u);
     PairTerms& terms = terms_[k];
     const float lexical =
-        ratio(walkCount(table, terms.lexical), counts.eojulLex, boe);
+        ratio(walkCount(table, terms.lexicalWalk), counts.eojulLex, boe);
     // A log slot is written before the next is made (slots move when the
     // table grows).
     if (terms.mixedWalk != PairTerms::KNOWN) {

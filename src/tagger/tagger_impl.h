@@ -269,7 +269,7 @@ class TaggerImpl : public Tagger {
   // logarithm or the walk that finds its count.
   struct PairTerms {
     static constexpr size_t KNOWN = ~static_cast<size_t>(0);
-    size_t lexical = 0;
+    size_t lexicalWalk = 0;
     size_t mixedWalk = KNOWN;
     size_t taggedWalk = KNOWN;
     double mixed = 0.0;

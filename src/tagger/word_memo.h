@@ -83,10 +83,12 @@ class SlotTable {
   // and the cache line after, where probes often end.
   void prefetch(uint64_t key) const {
     if (slots_.empty()) return;
-    const char* at = reinterpret_cast<const char*>(
-        &slots_[home(key, slots_.size() - 1)]);
-    __builtin_prefetch(at);
-    __builtin_prefetch(at + 64);
+    // As an integer: the line after may lie past the array's end, which a
+    // prefetch may touch but a pointer may not point to.
+    const uintptr_t at =
+        reinterpret_cast<uintptr_t>(&slots_[home(key, slots_.size() - 1)]);
+    __builtin_prefetch(reinterpret_cast<const void*>(at));
+    __builtin_prefetch(reinterpret_cast<const void*>(at + 64));
   }
   void clear() {
     std::vector<Slot>().swap(slots_);
