@@ -354,6 +354,22 @@ int TaggerImpl::walkCount(const ModelTrie& table, size_t walk) const {
   return value < 0 ? 0 : value;
 }
 
+void TaggerImpl::startLog(WordMemo::LogKind kind, uint32_t a, uint32_t b,
+                          int64_t state, const std::string& right,
+                          LogTerm* term) {
+  term->value = memo_.tagLog(kind, a, b);
+  if (std::isnan(term->value)) term->walk = addWalk(state, right);
+}
+
+void TaggerImpl::finishLog(WordMemo::LogKind kind, uint32_t a, uint32_t b,
+                           const ModelTrie& table, int count, int fallback,
+                           LogTerm* term) {
+  if (term->walk == LogTerm::KNOWN) return;
+  term->value = ln(ratio(walkCount(table, term->walk), count, fallback));
+  // Written at once: a slot moves when the next one makes the table grow.
+  memo_.tagLog(kind, a, b) = term->value;
+}
+
 void TaggerImpl::morphemeSteps(const ModelImpl* model, const UnitPair* pairs,
                                size_t n, float* steps) {
   const int bom = model->getMorphemeTransitionBOM();
@@ -368,9 +384,8 @@ void TaggerImpl::morphemeSteps(const ModelImpl* model, const UnitPair* pairs,
     const UnitKeys& ck = memo_.unit(c);
     PairTerms terms;
     terms.lexicalWalk = addWalk(counts.morphemeLexPair, ck.lex);
-    terms.tagged = memo_.tagLog(WordMemo::LOG_MORPHEME_TAGS, p, c);
-    if (std::isnan(terms.tagged))
-      terms.taggedWalk = addWalk(counts.morphemeTagPair, ck.tag);
+    startLog(WordMemo::LOG_MORPHEME_TAGS, p, c, counts.morphemeTagPair, ck.tag,
+             &terms.tagged);
     terms_.push_back(terms);
   }
   ModelImpl::tableWalks(table, walks_.data(), walks_.size());
@@ -380,12 +395,9 @@ void TaggerImpl::morphemeSteps(const ModelImpl* model, const UnitPair* pairs,
     PairTerms& terms = terms_[k];
     const float lexical =
         ratio(walkCount(table, terms.lexicalWalk), counts.morphemeLex, bom);
-    if (terms.taggedWalk != PairTerms::KNOWN) {
-      terms.tagged = ln(ratio(walkCount(table, terms.taggedWalk),
-                              counts.morphemeTag, bom));
-      memo_.tagLog(WordMemo::LOG_MORPHEME_TAGS, p, c) = terms.tagged;
-    }
-    steps[k] = static_cast<float>(-ln(lexical) - terms.tagged);
+    finishLog(WordMemo::LOG_MORPHEME_TAGS, p, c, table, counts.morphemeTag,
+              bom, &terms.tagged);
+    steps[k] = static_cast<float>(-ln(lexical) - terms.tagged.value);
   }
 }
 
@@ -404,12 +416,10 @@ void TaggerImpl::eojulTransitions(const ModelImpl* model,
     const UnitKeys& ck = memo_.unit(c);
     PairTerms terms;
     terms.lexicalWalk = addWalk(counts.eojulLexPair, ck.lex);
-    terms.mixed = memo_.tagLog(WordMemo::LOG_EOJUL_TAG_UNIT, u, c);
-    if (std::isnan(terms.mixed))
-      terms.mixedWalk = addWalk(counts.eojulTagPair, ck.lex);
-    terms.tagged = memo_.tagLog(WordMemo::LOG_EOJUL_TAGS, u, c);
-    if (std::isnan(terms.tagged))
-      terms.taggedWalk = addWalk(counts.eojulTagPair, ck.tag);
+    startLog(WordMemo::LOG_EOJUL_TAG_UNIT, u, c, counts.eojulTagPair, ck.lex,
+             &terms.mixed);
+    startLog(WordMemo::LOG_EOJUL_TAGS, u, c, counts.eojulTagPair, ck.tag,
+             &terms.tagged);
     terms_.push_back(terms);
   }
   ModelImpl::tableWalks(table, walks_.data(), walks_.size());
@@ -419,20 +429,12 @@ void TaggerImpl::eojulTransitions(const ModelImpl* model,
     PairTerms& terms = terms_[k];
     const float lexical =
         ratio(walkCount(table, terms.lexicalWalk), counts.eojulLex, boe);
-    // A log slot is written before the next is made (slots move when the
-    // table grows).
-    if (terms.mixedWalk != PairTerms::KNOWN) {
-      terms.mixed = ln(
-          ratio(walkCount(table, terms.mixedWalk), counts.eojulTag, boe));
-      memo_.tagLog(WordMemo::LOG_EOJUL_TAG_UNIT, u, c) = terms.mixed;
-    }
-    if (terms.taggedWalk != PairTerms::KNOWN) {
-      terms.tagged = ln(
-          ratio(walkCount(table, terms.taggedWalk), counts.eojulTag, boe));
-      memo_.tagLog(WordMemo::LOG_EOJUL_TAGS, u, c) = terms.tagged;
-    }
-    transitions[k] =
-        static_cast<float>(-ln(lexical) - 0.5 * terms.mixed - terms.tagged);
+    finishLog(WordMemo::LOG_EOJUL_TAG_UNIT, u, c, table, counts.eojulTag, boe,
+              &terms.mixed);
+    finishLog(WordMemo::LOG_EOJUL_TAGS, u, c, table, counts.eojulTag, boe,
+              &terms.tagged);
+    transitions[k] = static_cast<float>(-ln(lexical) - 0.5 * terms.mixed.value -
+                                        terms.tagged.value);
   }
 }
 

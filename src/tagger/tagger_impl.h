@@ -213,6 +213,15 @@ class TaggerImpl : public Tagger {
   // added to walks_ (its index returned), and the count it found.
   size_t addWalk(int64_t state, const std::string& right);
   int walkCount(const ModelTrie& table, size_t walk) const;
+  // A memoised logarithm of a pair (kind, a, b) into *term: the known value,
+  // or a walk from state over right that finds its count; after the walks,
+  // a new one's value from that count, memoised.
+  struct LogTerm;
+  void startLog(WordMemo::LogKind kind, uint32_t a, uint32_t b, int64_t state,
+                const std::string& right, LogTerm* term);
+  void finishLog(WordMemo::LogKind kind, uint32_t a, uint32_t b,
+                 const ModelTrie& table, int count, int fallback,
+                 LogTerm* term);
   float endCost(const ModelImpl* model, uint32_t z);
   // The counts of a unit's own keys in the morpheme or the eojeol table,
   // looked up once per unit.
@@ -267,13 +276,15 @@ class TaggerImpl : public Tagger {
   // The costs being computed together: their unit pairs, the costs, the
   // table walks of their pair counts and, per pair, its terms: a known
   // logarithm or the walk that finds its count.
-  struct PairTerms {
+  struct LogTerm {
     static constexpr size_t KNOWN = ~static_cast<size_t>(0);
+    double value = 0.0;
+    size_t walk = KNOWN;
+  };
+  struct PairTerms {
     size_t lexicalWalk = 0;
-    size_t mixedWalk = KNOWN;
-    size_t taggedWalk = KNOWN;
-    double mixed = 0.0;
-    double tagged = 0.0;
+    LogTerm mixed;
+    LogTerm tagged;
   };
   std::vector<UnitPair> pending_;
   std::vector<size_t> pendingAt_;  // where each goes in sentenceTransitions_
