@@ -601,7 +601,7 @@ size_t distinctUnits(const uint32_t* ids, size_t n, uint32_t* units,
 
 }  // namespace
 
-void TaggerImpl::distinctColumnUnits(size_t n) {
+size_t TaggerImpl::distinctColumnUnits(size_t n) {
   const size_t rows = rowStart_[n];
   firstOf_.resize(rows);
   lastOf_.resize(rows);
@@ -609,6 +609,8 @@ void TaggerImpl::distinctColumnUnits(size_t n) {
   lastUnits_.resize(rows);
   firstBegin_.assign(1, 0);
   lastBegin_.assign(1, 0);
+  size_t transitions = 0;
+  size_t lasts = 1;  // BOE before column 0
   for (size_t i = 0; i < n; ++i) {
     const size_t at = rowStart_[i];
     const size_t count = rowStart_[i + 1] - at;
@@ -620,7 +622,10 @@ void TaggerImpl::distinctColumnUnits(size_t n) {
         lastBegin_.back() + distinctUnits(&lastIds_[at], count,
                                           &lastUnits_[lastBegin_.back()],
                                           &lastOf_[at]));
+    transitions += lasts * (firstBegin_[i + 1] - firstBegin_[i]);
+    lasts = lastBegin_[i + 1] - lastBegin_[i];
   }
+  return transitions;
 }
 
 template <typename F>
@@ -636,7 +641,8 @@ void TaggerImpl::forEachTransition(size_t n, F&& f) {
   }
 }
 
-void TaggerImpl::resolveTransitions(const ModelImpl* model, size_t n) {
+void TaggerImpl::resolveTransitions(const ModelImpl* model, size_t n,
+                                    size_t count) {
   // The memo slots fetched from memory in one pass, so that the waits
   // overlap, and read in a second; then the new transitions computed
   // together.
@@ -644,8 +650,6 @@ void TaggerImpl::resolveTransitions(const ModelImpl* model, size_t n) {
       n, [this](uint32_t a, uint32_t b) { memo_.prefetchTransition(a, b); });
   pending_.clear();
   pendingAt_.clear();
-  size_t count = 0;
-  forEachTransition(n, [&count](uint32_t, uint32_t) { ++count; });
   sentenceTransitions_.resize(count);
   size_t at = 0;
   forEachTransition(n, [this, &at](uint32_t a, uint32_t b) {
@@ -672,8 +676,7 @@ unsigned long TaggerImpl::search(const ModelImpl* model) {
   scores_.resize(width);
   // It holds at most width x width costs.
   if (fromRow_.size() < width * width) fromRow_.resize(width * width);
-  distinctColumnUnits(n);
-  resolveTransitions(model, n);
+  resolveTransitions(model, n, distinctColumnUnits(n));
   // The transitions in the order the search meets them.
   const float* next = sentenceTransitions_.data();
   // Column 0's predecessor: BOE with score 0.

@@ -179,17 +179,18 @@ class TaggerImpl : public Tagger {
   // cell's edge and score and returns the row chosen in the last column.
   unsigned long search(const ModelImpl* model);
   // The distinct first and last units of each of n columns, and each row's
-  // index among those of its column.
-  void distinctColumnUnits(size_t n);
+  // index among those of its column; returns the number of transitions the
+  // search looks up.
+  size_t distinctColumnUnits(size_t n);
   // Calls f(a, b) for every transition the search of n columns looks up:
   // from each distinct last unit of a column (BOE before the first) to each
   // distinct first unit of the next.
   template <typename F>
   void forEachTransition(size_t n, F&& f);
-  // Before the search of n columns: every transition it will look up, in
-  // the order of forEachTransition, into sentenceTransitions_, those new to
-  // the memo computed and memoised.
-  void resolveTransitions(const ModelImpl* model, size_t n);
+  // Before the search of n columns: every transition it will look up
+  // (count of them), in the order of forEachTransition, into
+  // sentenceTransitions_, those new to the memo computed and memoised.
+  void resolveTransitions(const ModelImpl* model, size_t n, size_t count);
   // Memoises every step of the rows of a new word (unit ids in ids_) that
   // the memo does not hold yet.
   void resolveSteps(const ModelImpl* model, const MemoWord& word);
