@@ -388,6 +388,35 @@ TEST(KnowledgeLoad, ReloadReplacesContents) {
   EXPECT_EQ(k.rdata()->size(), da.dat.size());
 }
 
+TEST(KnowledgeLoad, FilesRenamedOverALoadedDictionaryLeaveItIntact) {
+  TempDir dir;
+  writeDict(dir, makeDict({GA, GAL}));
+  KnowledgeImpl k;
+  ASSERT_EQ(k.load(dir.path().c_str()), 0);
+  // The new files are written beside the old and renamed over them, as the
+  // builders replace a dictionary.
+  Dict next = makeDict({u"나", u"난"});
+  TempDir staging;
+  writeDict(staging, next);
+  for (const char* name :
+       {KNOWLEDGE_TRIE_FILE, KNOWLEDGE_INDEX_FILE, KNOWLEDGE_DATA_FILE}) {
+    std::filesystem::rename(staging.file(name), dir.file(name));
+  }
+  EXPECT_EQ(find(k, u"갈", true), (std::vector<Hit>{{GA, 1, 8}, {GAL, 1, 0}}));
+  ASSERT_EQ(k.load(dir.path().c_str()), 0);
+  EXPECT_EQ(find(k, u"갈", true), std::vector<Hit>{});
+  EXPECT_EQ(find(k, u"난", true),
+            (std::vector<Hit>{{u"나", 1, 4}, {u"난", 1, 0}}));
+
+  // Structures built in memory replace the loaded ones; so does clearing.
+  OpenKnowledge open;
+  ASSERT_EQ(open.load(dir.path().c_str()), 0);
+  open.clearStructures();
+  EXPECT_EQ(open.rdata()->size(), 0u);
+  EXPECT_EQ(open.records().append_uint8(1), 0u);
+  EXPECT_EQ(find(open, u"난", true), std::vector<Hit>{});
+}
+
 TEST(KnowledgeLoadFromBuffer, CopiesAndRejectsBadArguments) {
   KnowledgeImpl k;
   {

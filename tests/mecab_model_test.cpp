@@ -1,7 +1,9 @@
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <cmath>
 #include <cstdio>
+#include <filesystem>
 #include <fstream>
 #include <string>
 #include <vector>
@@ -205,7 +207,10 @@ TEST(MecabModel, CountsAddWithAWeight) {
 }
 
 TEST(MecabModel, CorpusAloneGivesTheTrainersModel) {
-  const std::string dir = ::testing::TempDir();
+  // The test programs run at once share the temporary folder.
+  const std::string dir =
+      ::testing::TempDir() + "/talmoro." + std::to_string(getpid());
+  std::filesystem::create_directories(dir);
   const std::string corpus = dir + "/mecab_model_corpus.txt";
   {
     std::ofstream f(corpus, std::ios::binary);
@@ -244,7 +249,7 @@ TEST(MecabModel, CorpusAloneGivesTheTrainersModel) {
   job.corpus = dir + "/no-such-corpus.txt";
   EXPECT_EQ(buildMecabModel(job, sink, sink), 1);
   std::fclose(sink);
-  std::remove(corpus.c_str());
+  std::filesystem::remove_all(dir);
 }
 
 TEST(MecabModel, LexicalUnitsCountAsTheirTag) {

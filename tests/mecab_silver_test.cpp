@@ -1,6 +1,8 @@
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <cstdio>
+#include <filesystem>
 #include <fstream>
 #include <sstream>
 #include <string>
@@ -122,7 +124,10 @@ TEST(MecabSilver, EveryInputSentenceKeepsItsLine) {
 }
 
 TEST(MecabSilver, FileConversionFeedsTheTrainer) {
-  const std::string dir = ::testing::TempDir();
+  // The test programs run at once share the temporary folder.
+  const std::string dir =
+      ::testing::TempDir() + "/talmoro." + std::to_string(getpid());
+  std::filesystem::create_directories(dir);
   const std::string in = dir + "/silver_in.txt", out = dir + "/silver_out.txt";
   {
     std::ofstream f(in, std::ios::binary);
@@ -147,6 +152,5 @@ TEST(MecabSilver, FileConversionFeedsTheTrainer) {
   EXPECT_EQ(convertMecabOutputFile(dir + "/no/such/file", out, err), 1);
   EXPECT_EQ(convertMecabOutputFile(in, dir + "/no/such/dir/out", err), 1);
   std::fclose(err);
-  std::remove(in.c_str());
-  std::remove(out.c_str());
+  std::filesystem::remove_all(dir);
 }

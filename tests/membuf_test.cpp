@@ -283,4 +283,43 @@ TEST(Membuf, ClearReusesStorage) {
   EXPECT_EQ(std::memcmp(b.buf(), "abc3456789", 10), 0);
 }
 
+TEST(Membuf, BorrowedBytesAreReadInPlaceUntilGrowthCopiesThem) {
+  unsigned char image[8] = {1, 0, 0, 0, 2, 0, 0, 0};
+  membuf b(16, 16);
+  b.borrow(image, sizeof image);
+  EXPECT_EQ(b.buf(), image);
+  EXPECT_EQ(b.size(), 8u);
+  EXPECT_EQ(b.capacity(), 8u);
+  EXPECT_EQ(b.read_int32(4), 2);
+  EXPECT_EQ(b.read_int32(6), 0);  // past the borrowed bytes
+
+  // Growth moves the bytes into storage of the buffer's own.
+  EXPECT_EQ(b.append_int32(3), 8u);
+  EXPECT_NE(b.buf(), image);
+  EXPECT_EQ(b.capacity(), 16u);
+  EXPECT_EQ(b.read_int32(size_t{0}), 1);
+  EXPECT_EQ(b.read_int32(8), 3);
+  b.write_int32(size_t{0}, 9);
+  EXPECT_EQ(image[0], 1);  // the borrowed bytes are no longer written
+}
+
+TEST(Membuf, BorrowingNothingEndsTheBorrow) {
+  unsigned char image[4] = {7, 7, 7, 7};
+  membuf b(16, 32);
+  b.borrow(image, sizeof image);
+  b.borrow(nullptr, 0);
+  EXPECT_EQ(b.size(), 0u);
+  EXPECT_EQ(b.capacity(), 32u);
+  ASSERT_NE(b.buf(), nullptr);
+  EXPECT_NE(b.buf(), image);
+  EXPECT_EQ(b.append_uint8(1), 0u);
+  EXPECT_EQ(image[0], 7);
+
+  // Without a borrow, nothing borrowed keeps the storage as clear does.
+  const unsigned char* own = b.buf();
+  b.borrow(image, 0);
+  EXPECT_EQ(b.buf(), own);
+  EXPECT_EQ(b.size(), 0u);
+}
+
 }  // namespace

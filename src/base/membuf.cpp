@@ -26,11 +26,11 @@ unsigned char* allocate(size_t n) {
 }
 
 // Makes sure `needed` bytes fit into `data`. The storage is replaced unless
-// capacity already exceeds needed, so an exact fit still reallocates. Returns
-// false when there is no storage or the new one cannot be had; the old
-// storage then stays as it was.
-bool ensure(unsigned char*& data, size_t& capacity, size_t block,
-            size_t needed) {
+// capacity already exceeds needed, so an exact fit still reallocates; the
+// replacement is always owned. Returns false when there is no storage or the
+// new one cannot be had; the old storage then stays as it was.
+bool ensure(unsigned char*& data, size_t& capacity, bool& borrowed,
+            size_t block, size_t needed) {
   if (data == nullptr) return false;
   if (capacity > needed) return true;
   size_t rest = needed % block;
@@ -45,17 +45,18 @@ bool ensure(unsigned char*& data, size_t& capacity, size_t block,
   // Keep every old byte, not only the used ones: offset writes and reserves
   // may have placed data past size, and size may itself lie past capacity.
   std::memcpy(fresh, data, capacity);
-  delete[] data;
+  if (!borrowed) delete[] data;
+  borrowed = false;
   data = fresh;
   capacity = cap;
   return true;
 }
 
 // Room for n more bytes after `size`.
-bool room(unsigned char*& data, size_t& capacity, size_t block, size_t size,
-          size_t n) {
+bool room(unsigned char*& data, size_t& capacity, bool& borrowed,
+          size_t block, size_t size, size_t n) {
   if (size > membuf::npos - n) return false;
-  return ensure(data, capacity, block, size + n);
+  return ensure(data, capacity, borrowed, block, size + n);
 }
 
 }  // namespace
@@ -65,19 +66,42 @@ membuf::membuf(size_t initial, size_t block)
       capacity_(0),
       // A block of 0 would make the rounding divide by zero; grow byte-wise.
       block_(block == 0 ? 1 : block),
-      data_(allocate(initial)) {
+      data_(allocate(initial)),
+      borrowed_(false) {
   if (data_ != nullptr) capacity_ = initial;
 }
 
 membuf::~membuf() {
-  delete[] data_;
-  data_ = nullptr;
-  size_ = 0;
-  capacity_ = 0;
+  release();
   block_ = 0;
 }
 
+void membuf::release() {
+  if (!borrowed_) delete[] data_;
+  data_ = nullptr;
+  borrowed_ = false;
+  size_ = 0;
+  capacity_ = 0;
+}
+
 void membuf::clear() { size_ = 0; }
+
+void membuf::borrow(unsigned char* data, size_t size) {
+  if (data == nullptr || size == 0) {
+    if (borrowed_) {
+      release();
+      data_ = allocate(block_);
+      if (data_ != nullptr) capacity_ = block_;
+    }
+    clear();
+    return;
+  }
+  release();
+  data_ = data;
+  borrowed_ = true;
+  size_ = size;
+  capacity_ = size;
+}
 
 void membuf::seek_current(long n) {
   if (n < 0) {
@@ -89,10 +113,10 @@ void membuf::seek_current(long n) {
   }
 }
 
-void membuf::grow(size_t n) { room(data_, capacity_, block_, size_, n); }
+void membuf::grow(size_t n) { room(data_, capacity_, borrowed_, block_, size_, n); }
 
 size_t membuf::reserve(size_t n) {
-  if (!room(data_, capacity_, block_, size_, n)) return npos;
+  if (!room(data_, capacity_, borrowed_, block_, size_, n)) return npos;
   size_t at = size_;
   size_ += n;
   return at;
@@ -107,7 +131,7 @@ size_t membuf::reserve(size_t off, size_t n) {
 }
 
 size_t membuf::append_growing(const void* p, size_t n) {
-  if (!room(data_, capacity_, block_, size_, n)) return npos;
+  if (!room(data_, capacity_, borrowed_, block_, size_, n)) return npos;
   size_t at = size_;
   if (n != 0) std::memcpy(data_ + at, p, n);
   size_ += n;

@@ -26,6 +26,12 @@ class membuf {
 
   // Empties the buffer; keeps its storage.
   void clear();
+  // Uses the size bytes at data as its contents and storage, without
+  // copying them; they must stay valid and writable until the buffer is
+  // destroyed or borrows others. The first growth past them moves the bytes
+  // into storage of its own. No bytes (null or 0) empty the buffer and end
+  // any borrowing: the buffer then has storage of its own again.
+  void borrow(unsigned char* data, size_t size);
   unsigned char* buf() { return data_; }
   const unsigned char* buf() const { return data_; }
   // Unchecked.
@@ -132,11 +138,14 @@ class membuf {
   }
   // append when the bytes do not fit in the storage as it is.
   size_t append_growing(const void* p, size_t n);
+  // Drops the storage unless it is borrowed.
+  void release();
 
   size_t size_;
   size_t capacity_;
   size_t block_;
   unsigned char* data_;
+  bool borrowed_;  // data_ belongs to someone else (borrow)
 };
 
 #endif  // TALMORO_BASE_MEMBUF_H_

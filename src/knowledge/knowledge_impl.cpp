@@ -22,111 +22,90 @@ void make_path(char (&path)[kPathMax + 1], const char* dir, const char* name) {
   std::snprintf(path, sizeof path, "%s/%s", dir, name);
 }
 
-// Opens path for binary reading and learns its size. Null when it cannot be
-// opened or sought, or when it claims bytes but yields none (a directory
-// reports a huge size on some file systems).
-std::FILE* open_sized(const char* path, size_t* size) {
-  std::FILE* fp = std::fopen(path, "rb");
-  if (fp == nullptr) return nullptr;
-  long end = -1;
-  if (std::fseek(fp, 0, SEEK_END) == 0) end = std::ftell(fp);
-  bool ok = end >= 0 && std::fseek(fp, 0, SEEK_SET) == 0;
-  if (ok && end > 0) {
-    ok = std::fgetc(fp) != EOF && std::fseek(fp, 0, SEEK_SET) == 0;
-  }
-  if (!ok) {
-    std::fclose(fp);
-    return nullptr;
-  }
-  *size = static_cast<size_t>(end);
-  return fp;
-}
-
-// Reads exactly n bytes into dst and closes fp; false on a short read.
-bool read_close(std::FILE* fp, void* dst, size_t n) {
-  bool ok = n == 0 || std::fread(dst, 1, n, fp) == n;
-  std::fclose(fp);
-  return ok;
-}
-
 }  // namespace
 
 KnowledgeImpl::KnowledgeImpl()
-    : records_(kRecordsInitial, kRecordsBlock), generation_(nextGeneration()) {}
+    : unitData_(nullptr),
+      unitCount_(0),
+      indexData_(nullptr),
+      indexCount_(0),
+      records_(kRecordsInitial, kRecordsBlock),
+      generation_(nextGeneration()) {}
 
 KnowledgeImpl::~KnowledgeImpl() { trie_.clear(); }
 
 void KnowledgeImpl::attachTrie() {
-  if (units_.empty()) {
+  if (!units_.empty()) {
+    unitData_ = units_.data();
+    unitCount_ = units_.size();
+  } else {
+    unitData_ = reinterpret_cast<const TrieUnit*>(unitFile_.data());
+    unitCount_ = unitFile_.size() / sizeof(TrieUnit);
+  }
+  if (unitCount_ == 0) {
+    unitData_ = nullptr;
     trie_.clear();
   } else {
-    trie_.set_array(units_.data(), units_.size());
+    // darts only reads the array it is given.
+    trie_.set_array(const_cast<TrieUnit*>(unitData_), unitCount_);
   }
 }
 
 void KnowledgeImpl::releaseTrie() {
   trie_.clear();
+  unitData_ = nullptr;
+  unitCount_ = 0;
   std::vector<TrieUnit>().swap(units_);
+  unitFile_.reset();
+}
+
+void KnowledgeImpl::attachIndex() {
+  if (!index_.empty()) {
+    indexData_ = index_.data();
+    indexCount_ = index_.size();
+  } else {
+    indexData_ = reinterpret_cast<const int32_t*>(indexFile_.data());
+    indexCount_ = indexFile_.size() / sizeof(int32_t);
+  }
+}
+
+void KnowledgeImpl::releaseIndex() {
+  indexData_ = nullptr;
+  indexCount_ = 0;
+  std::vector<int32_t>().swap(index_);
+  indexFile_.reset();
+}
+
+void KnowledgeImpl::releaseRecords() {
+  records_.borrow(nullptr, 0);
+  recordFile_.reset();
 }
 
 int KnowledgeImpl::load(const char* dir) {
   generation_ = nextGeneration();
   if (dir == nullptr) return -1;
   char path[kPathMax + 1];
-  size_t size = 0;
+  FileImage image;
 
   make_path(path, dir, KNOWLEDGE_TRIE_FILE);
-  std::FILE* fp = open_sized(path, &size);
-  if (fp == nullptr) return -1;
+  if (!image.open(path)) return -1;
   releaseTrie();
-  size_t count = size / sizeof(TrieUnit);
-  try {
-    units_.resize(count);
-  } catch (const std::exception&) {
-    std::fclose(fp);
-    return -1;
-  }
-  if (!read_close(fp, units_.data(), count * sizeof(TrieUnit))) {
-    releaseTrie();
-    return -1;
-  }
+  unitFile_ = std::move(image);
   attachTrie();
 
   make_path(path, dir, KNOWLEDGE_INDEX_FILE);
-  fp = open_sized(path, &size);
-  if (fp == nullptr) return -2;
-  if (size % sizeof(int32_t) != 0) {
-    std::fclose(fp);
-    return -3;
-  }
-  std::vector<int32_t>().swap(index_);
-  try {
-    index_.resize(size / sizeof(int32_t));
-  } catch (const std::exception&) {
-    std::fclose(fp);
-    return -2;
-  }
-  // A short read would leave garbage offsets: report it like a missing file.
-  if (!read_close(fp, index_.data(), size)) {
-    std::vector<int32_t>().swap(index_);
-    return -2;
-  }
+  if (!image.open(path)) return -2;
+  if (image.size() % sizeof(int32_t) != 0) return -3;
+  releaseIndex();
+  indexFile_ = std::move(image);
+  attachIndex();
 
   make_path(path, dir, KNOWLEDGE_DATA_FILE);
-  fp = open_sized(path, &size);
-  if (fp == nullptr) return -2;
-  // The new records replace the old ones: the buffer keeps its storage and
-  // its size is the loaded byte count.
-  records_.clear();
-  if (records_.reserve(size) == membuf::npos) {
-    std::fclose(fp);
-    records_.clear();
-    return -2;
-  }
-  if (!read_close(fp, records_.buf(), size)) {
-    records_.clear();
-    return -2;
-  }
+  if (!image.open(path)) return -2;
+  // The new records replace the old ones; the buffer reads the file's
+  // bytes where they lie.
+  records_.borrow(image.data(), image.size());
+  recordFile_ = std::move(image);
   return 0;
 }
 
@@ -156,45 +135,49 @@ int KnowledgeImpl::loadFromBuffer(const char* tri, unsigned long triSize,
   }
   if (idxSize != 0) std::memcpy(index.data(), idx, idxSize);
 
-  records_.clear();
+  releaseRecords();
   if (records_.reserve(datSize) == membuf::npos) {
     records_.clear();
     return -2;
   }
   if (datSize != 0) std::memcpy(records_.buf(), dat, datSize);
 
-  trie_.clear();
+  releaseTrie();
+  releaseIndex();
   units_ = std::move(units);
   index_ = std::move(index);
   attachTrie();
+  attachIndex();
   return 0;
 }
 
 void KnowledgeImpl::setStructures(std::vector<TrieUnit>&& units,
                                   std::vector<int32_t>&& index) {
   generation_ = nextGeneration();
-  trie_.clear();
+  releaseTrie();
+  releaseIndex();
   units_ = std::move(units);
   index_ = std::move(index);
   attachTrie();
+  attachIndex();
 }
 
 void KnowledgeImpl::clearStructures() {
   generation_ = nextGeneration();
   releaseTrie();
-  std::vector<int32_t>().swap(index_);
-  records_.clear();
+  releaseIndex();
+  releaseRecords();
 }
 
 bool KnowledgeImpl::addHit(int64_t b, size_t length,
                            unsigned char final_consonant,
                            result_pair_type* result, size_t* count) const {
   // Node b ends a key when unit b is its own child with a negative base.
-  const TrieUnit& unit = units_[static_cast<size_t>(b)];
+  const TrieUnit& unit = unitData_[static_cast<size_t>(b)];
   if (unit.check != static_cast<uint32_t>(b) || unit.base >= 0) return false;
   int64_t value = -static_cast<int64_t>(unit.base) - 1;
-  if (value >= static_cast<int64_t>(index_.size())) return false;
-  int32_t offset = index_[static_cast<size_t>(value)];
+  if (value >= static_cast<int64_t>(indexCount_)) return false;
+  int32_t offset = indexData_[static_cast<size_t>(value)];
   if (!isRecord(offset)) return false;
   result[*count].value = offset;
   result[*count].length = length;
@@ -206,9 +189,9 @@ bool KnowledgeImpl::addHit(int64_t b, size_t length,
 size_t KnowledgeImpl::search(const unsigned short* key,
                              result_pair_type (&result)[KNOWLEDGE_MAX_HITS],
                              bool irregular) const {
-  if (key == nullptr || units_.empty()) return 0;
-  const TrieUnit* units = units_.data();
-  const int64_t n = static_cast<int64_t>(units_.size());
+  if (key == nullptr || unitCount_ == 0) return 0;
+  const TrieUnit* units = unitData_;
+  const int64_t n = static_cast<int64_t>(unitCount_);
   // The child of node b for unit c, or -1. A node outside the array (a
   // negative or oversized base of a damaged trie) has no child.
   auto child = [units, n](int64_t b, unsigned c) -> int64_t {

@@ -22,6 +22,7 @@
 #include <vector>
 
 #include "api/talmoro.h"
+#include "base/file_image.h"
 #include "base/membuf.h"
 #include "knowledge/darts_trie.h"
 #include "knowledge/trie_builder.h"
@@ -89,9 +90,13 @@ class KnowledgeImpl : public Knowledge {
   const SysTrie& trie() const { return trie_; }
 
  private:
-  // Points the darts trie at units_ (or at nothing when it is empty).
+  // Point the views (and the darts trie) at the built arrays, or at the
+  // loaded files when nothing is built; release drops both.
   void attachTrie();
   void releaseTrie();
+  void attachIndex();
+  void releaseIndex();
+  void releaseRecords();
   // True when a record (link word and flag byte) starts at off.
   bool isRecord(int64_t off) const {
     return off >= 0 &&
@@ -104,10 +109,17 @@ class KnowledgeImpl : public Knowledge {
   bool addHit(int64_t b, size_t length, unsigned char final_consonant,
               result_pair_type* result, size_t* count) const;
 
-  SysTrie trie_;                  // reads units_, never owns them
-  std::vector<TrieUnit> units_;
+  SysTrie trie_;                  // reads unitData_, never owns it
+  std::vector<TrieUnit> units_;   // built or copied; else the file's
   std::vector<int32_t> index_;
-  membuf records_;
+  FileImage unitFile_;            // sys.tri, sys.idx and sys.dat as loaded
+  FileImage indexFile_;
+  FileImage recordFile_;
+  const TrieUnit* unitData_;      // units_ or unitFile_
+  size_t unitCount_;
+  const int32_t* indexData_;      // index_ or indexFile_
+  size_t indexCount_;
+  membuf records_;                // borrows recordFile_'s bytes when loaded
   uint64_t generation_;
 };
 

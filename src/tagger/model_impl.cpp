@@ -1,7 +1,5 @@
 #include "tagger/model_impl.h"
 
-#include <sys/stat.h>
-
 #include <cstdio>
 #include <cstring>
 #include <new>
@@ -33,23 +31,16 @@ ModelImpl::~ModelImpl() {
   for (char* text : ruleTexts_) delete[] text;
 }
 
-int ModelImpl::openTable(ModelTrie* table, const char* path) {
-  // darts sizes the array from the file position at its end: only regular
-  // files have one that means something.
-  struct stat info;
-  if (path == nullptr || stat(path, &info) != 0 || !S_ISREG(info.st_mode))
-    return -1;
-  int rc;
-  try {
-    rc = table->open(path, "rb");
-  } catch (const std::bad_alloc&) {
-    rc = -1;
-  }
-  if (rc != 0) {
-    // A read that stopped part-way leaves a partial array behind.
-    table->clear();
+int ModelImpl::openTable(ModelTrie* table, FileImage* file,
+                         const char* path) {
+  table->clear();
+  if (!file->open(path)) {
+    file->reset();
     return -1;
   }
+  const size_t units = file->size() / sizeof(TrieUnit);
+  // darts only reads the array it is given.
+  if (units != 0) table->set_array(file->data(), units);
   return 0;
 }
 
@@ -148,10 +139,10 @@ int ModelImpl::load(const char* dir) {
   if (dir == nullptr) return -1;
   char path[MODEL_PATH_MAX];
   if (!modelPath(path, dir, MODEL_MORPHEME_TRANSITION_FILE) ||
-      openTable(&mtrans_, path) != 0)
+      openTable(&mtrans_, &mtransFile_, path) != 0)
     return -1;
   if (!modelPath(path, dir, MODEL_EOJUL_TRANSITION_FILE) ||
-      openTable(&etrans_, path) != 0)
+      openTable(&etrans_, &etransFile_, path) != 0)
     return -1;
   if (modelPath(path, dir, MODEL_TAGSEQ_RULE_FILE)) loadRuleTagSequence(path);
   bomCount_ = getMorphemeTransition(BEGIN_OF_MORPHEME);

@@ -24,6 +24,7 @@
 #include <vector>
 
 #include "api/talmoro.h"
+#include "base/file_image.h"
 #include "knowledge/darts_trie.h"
 
 // A model table: darts with 8-bit unsigned keys and 32-bit signed values.
@@ -72,9 +73,9 @@ class ModelImpl : public Model {
   uint64_t generation() const { return generation_; }
   const char* rule(size_t index) const { return rules_[index]; }
 
-  // Replaces a table by the image of a file; 0, or -1 (table left empty
-  // when it was touched).
-  static int openTable(ModelTrie* table, const char* path);
+  // Points a table at the image of a file, which file then holds; 0, or
+  // -1 (table and file left empty).
+  static int openTable(ModelTrie* table, FileImage* file, const char* path);
   // The bounded exact-match search: the value of key[0 .. length), or -1
   // when the table holds no such key.
   static int findInTable(const ModelTrie& table, const unsigned char* key,
@@ -105,8 +106,10 @@ class ModelImpl : public Model {
  private:
   static int lookup(const ModelTrie& table, const char* key);
 
-  ModelTrie mtrans_;
+  ModelTrie mtrans_;              // read mtransFile_ and etransFile_
   ModelTrie etrans_;
+  FileImage mtransFile_;
+  FileImage etransFile_;
   std::vector<char*> rules_;      // point into the buffers of ruleTexts_
   std::vector<char*> ruleTexts_;  // every pattern file read, owned
   int bomCount_;
