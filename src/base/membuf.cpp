@@ -1,7 +1,7 @@
 #include "base/membuf.h"
 
+#include <cstdlib>
 #include <cstring>
-#include <new>
 
 namespace {
 
@@ -20,9 +20,11 @@ size_t store(void* p, V v) {
   return sizeof(V);
 }
 
-// Fresh storage, zero-filled so that bytes never written read as 0.
+// Fresh storage, zero-filled so that bytes never written read as 0. calloc
+// takes large blocks zeroed from the system, so their pages cost nothing
+// until they are used.
 unsigned char* allocate(size_t n) {
-  return new (std::nothrow) unsigned char[n]();
+  return static_cast<unsigned char*>(std::calloc(n == 0 ? 1 : n, 1));
 }
 
 // Makes sure `needed` bytes fit into `data`. The storage is replaced unless
@@ -45,7 +47,7 @@ bool ensure(unsigned char*& data, size_t& capacity, bool& borrowed,
   // Keep every old byte, not only the used ones: offset writes and reserves
   // may have placed data past size, and size may itself lie past capacity.
   std::memcpy(fresh, data, capacity);
-  if (!borrowed) delete[] data;
+  if (!borrowed) std::free(data);
   borrowed = false;
   data = fresh;
   capacity = cap;
@@ -77,7 +79,7 @@ membuf::~membuf() {
 }
 
 void membuf::release() {
-  if (!borrowed_) delete[] data_;
+  if (!borrowed_) std::free(data_);
   data_ = nullptr;
   borrowed_ = false;
   size_ = 0;
