@@ -375,7 +375,13 @@ void TaggerImpl::morphemeSteps(const ModelImpl* model, const UnitPair* pairs,
   const int bom = model->getMorphemeTransitionBOM();
   const ModelTrie& table = model->morphemeTable();
   // The pair counts looked up together; the tag pair's term depends on the
-  // two tags only and is memoised by them.
+  // two tags only and is memoised by them. The memo entries each pair reads
+  // are fetched from memory first, all at once.
+  for (size_t k = 0; k < n; ++k) {
+    memo_.prefetchCounts(pairs[k].left);
+    memo_.prefetchTagLog(WordMemo::LOG_MORPHEME_TAGS, pairs[k].left,
+                         pairs[k].right);
+  }
   walks_.clear();
   terms_.clear();
   for (size_t k = 0; k < n; ++k) {
@@ -407,7 +413,13 @@ void TaggerImpl::eojulTransitions(const ModelImpl* model,
   const int boe = model->getEojulTransitionBOE();
   const ModelTrie& table = model->eojulTable();
   // The pair counts looked up together. The terms of u's tag depend on it,
-  // not on u: memoised by tag.
+  // not on u: memoised by tag. The memo entries first fetched, as above.
+  for (size_t k = 0; k < n; ++k) {
+    const uint32_t u = pairs[k].left, c = pairs[k].right;
+    memo_.prefetchCounts(u);
+    memo_.prefetchTagLog(WordMemo::LOG_EOJUL_TAG_UNIT, u, c);
+    memo_.prefetchTagLog(WordMemo::LOG_EOJUL_TAGS, u, c);
+  }
   walks_.clear();
   terms_.clear();
   for (size_t k = 0; k < n; ++k) {

@@ -263,11 +263,12 @@ class WordMemo {
     LOG_MORPHEME_TAGS = 2,
   };
   double& tagLog(LogKind kind, uint32_t a, uint32_t b) {
-    const uint64_t left = unitTags_[a];
-    const uint64_t right = kind == LOG_EOJUL_TAG_UNIT ? b : unitTags_[b];
-    return logs_.slot((static_cast<uint64_t>(kind) << 62) | (left << 31) |
-                      right);
+    return logs_.slot(tagLogKey(kind, a, b));
   }
+  void prefetchTagLog(LogKind kind, uint32_t a, uint32_t b) const {
+    logs_.prefetch(tagLogKey(kind, a, b));
+  }
+  void prefetchCounts(uint32_t id) const { __builtin_prefetch(&counts_[id]); }
 
   size_t words() const { return wordCount_; }
 
@@ -279,6 +280,11 @@ class WordMemo {
   }
   static uint64_t stepKey(uint32_t p, uint32_t c) {
     return STEP_BIT | transitionKey(p, c);
+  }
+  uint64_t tagLogKey(LogKind kind, uint32_t a, uint32_t b) const {
+    const uint64_t left = unitTags_[a];
+    const uint64_t right = kind == LOG_EOJUL_TAG_UNIT ? b : unitTags_[b];
+    return (static_cast<uint64_t>(kind) << 62) | (left << 31) | right;
   }
 
   size_t budget_;
