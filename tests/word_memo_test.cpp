@@ -3,11 +3,14 @@
 // strictness give what a fresh tagger gives.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
+#include <cstdlib>
 #include <memory>
 #include <string>
 #include <vector>
 
+#include "base/text.h"
 #include "knowledge/user_knowledge_impl.h"
 #include "reliability_support.h"
 #include "result/sentence_impl.h"
@@ -53,6 +56,17 @@ std::string tag(TaggerImpl* tagger, const std::string& line) {
   SentenceImpl sentence;
   tagger->process(line.c_str(), &sentence);
   return describeSentence(&sentence);
+}
+
+// The text's 16-bit units, zero-terminated.
+std::vector<unsigned short> units(const std::string& text) {
+  unsigned short* u =
+      utf8_touchar(reinterpret_cast<const unsigned char*>(text.c_str()));
+  std::vector<unsigned short> out;
+  for (size_t i = 0; u != nullptr && u[i] != 0; ++i) out.push_back(u[i]);
+  std::free(u);
+  out.push_back(0);
+  return out;
 }
 
 // Trains a model that prefers other analyses than the fixture model.
@@ -103,6 +117,42 @@ TEST(WordMemo, RepeatedWordsAndBudgetResetsGiveFreshResults) {
   EXPECT_EQ(memoised.candidates().size(), 0u);
   EXPECT_EQ(memoised.matrix().count(), 2u);
   EXPECT_EQ(sentence.get(1)->result()->startOffset(0), 4u);
+}
+
+TEST(WordMemo, NewWordsOfASentenceCostWhatTheyCostAlone) {
+  // The steps of a sentence's new words are computed together: a word met
+  // twice in the line, and steps that several words share, must still give
+  // each row the within-eojeol cost the word has alone.
+  Fixture f;
+  std::vector<std::string> lines = reliability::generatedCorpus(40, 7);
+  lines.push_back("학교에 가다 학교에 사람이 가다");
+  for (const size_t budget : {size_t{0}, size_t{64} << 20}) {
+    for (const std::string& line : lines) {
+      TaggerImpl together(&f.model, &f.dic);
+      together.setMemoBudget(budget);
+      SentenceImpl sentence;
+      // The 16-bit entry keeps the matrix of its sentence.
+      together.process(units(line).data(), &sentence);
+      const TagNode& node = together.matrix();
+      std::vector<std::string> words;
+      for (size_t at = 0; at < line.size();) {
+        const size_t end = std::min(line.find(' ', at), line.size());
+        if (end > at) words.push_back(line.substr(at, end - at));
+        at = end + 1;
+      }
+      ASSERT_EQ(node.count(), words.size()) << line;
+      for (size_t i = 0; i < words.size(); ++i) {
+        TaggerImpl alone(&f.model, &f.dic);
+        SentenceImpl one;
+        alone.process(units(words[i]).data(), &one);
+        const TagNode& single = alone.matrix();
+        ASSERT_EQ(single.count(), 1u);
+        for (unsigned long j = 0; j < single.width(); ++j)
+          EXPECT_EQ(node.getProbability(i, j), single.getProbability(0, j))
+              << line << " / " << words[i] << " row " << j;
+      }
+    }
+  }
 }
 
 TEST(WordMemo, ReloadedDictionariesAreSeen) {

@@ -70,33 +70,52 @@ void ModelImpl::tableWalks(const ModelTrie& table, TableWalk* walks,
                            size_t n) {
   const TrieUnit* units = static_cast<const TrieUnit*>(table.array());
   const size_t size = table.size();
-  // In groups, each round stepping the walks of the group still going.
-  constexpr size_t GROUP = 32;
-  for (size_t first = 0; first < n; first += GROUP) {
-    uint32_t going[GROUP];
-    size_t count = 0;
-    for (size_t w = first; w < n && w < first + GROUP; ++w)
-      if (walks[w].state != TABLE_MISS && walks[w].length > 0)
-        going[count++] = static_cast<uint32_t>(w);
-    for (size_t i = 0; count > 0; ++i) {
-      size_t kept = 0;
-      for (size_t g = 0; g < count; ++g) {
-        TableWalk& walk = walks[going[g]];
-        // Without a branch on the loaded unit, so that a miss does not
-        // stop the loads of the walks after it.
-        const uint32_t b = static_cast<uint32_t>(walk.state);
-        const uint32_t p = b + walk.key[i] + 1u;
-        const bool inside = p < size;
-        const TrieUnit unit = units[inside ? p : 0];
-        const bool found = inside & (unit.check == b);
-        // TABLE_MISS has all bits set: or-ing it in stands for a miss.
-        walk.state = static_cast<int64_t>(static_cast<uint32_t>(unit.base)) |
-                     -static_cast<int64_t>(!found);
-        going[kept] = going[g];
-        kept += found & (i + 1 < walk.length);
-      }
-      count = kept;
+  // Up to WINDOW walks go at once, one byte each per round, and a walk that
+  // ends makes room for the next. A round first finds the unit each walk
+  // reads next and starts fetching it, then reads them all: the fetches of
+  // a round wait together, and the rounds are as few as the bytes allow.
+  constexpr size_t WINDOW = 32;
+  uint32_t going[WINDOW];   // index of the walk
+  uint32_t walked[WINDOW];  // its bytes walked so far
+  uint32_t next[WINDOW];    // the unit it reads next
+  bool inside[WINDOW];      // whether that unit is in the array
+  size_t count = 0;
+  size_t waiting = 0;  // the first walk not yet started
+  for (;;) {
+    for (; count < WINDOW && waiting < n; ++waiting) {
+      const TableWalk& walk = walks[waiting];
+      if (walk.state == TABLE_MISS || walk.length == 0) continue;
+      going[count] = static_cast<uint32_t>(waiting);
+      walked[count] = 0;
+      ++count;
     }
+    if (count == 0) return;
+    for (size_t g = 0; g < count; ++g) {
+      const TableWalk& walk = walks[going[g]];
+      const uint32_t p =
+          static_cast<uint32_t>(walk.state) + walk.key[walked[g]] + 1u;
+      // Outside the array: unit 0 is read instead, and the walk misses.
+      inside[g] = p < size;
+      next[g] = inside[g] ? p : 0;
+      __builtin_prefetch(&units[next[g]]);
+    }
+    size_t kept = 0;
+    for (size_t g = 0; g < count; ++g) {
+      TableWalk& walk = walks[going[g]];
+      const uint32_t i = walked[g];
+      // Without a branch on the loaded unit, so that a miss does not stop
+      // the loads of the walks after it.
+      const uint32_t b = static_cast<uint32_t>(walk.state);
+      const TrieUnit unit = units[next[g]];
+      const bool found = inside[g] & (unit.check == b);
+      // TABLE_MISS has all bits set: or-ing it in stands for a miss.
+      walk.state = static_cast<int64_t>(static_cast<uint32_t>(unit.base)) |
+                   -static_cast<int64_t>(!found);
+      going[kept] = going[g];
+      walked[kept] = i + 1;
+      kept += found & (i + 1 < walk.length);
+    }
+    count = kept;
   }
 }
 

@@ -179,10 +179,16 @@ unsigned long TaggerImpl::process(const unsigned short* text,
       memo_.prefetchSlot(token.key);
     }
     for (const Token& token : tokens_) memo_.prefetchWord(token.key);
+    // The new words' steps are computed together once all are analysed.
+    newWords_.clear();
+    wordIds_.clear();
     for (const Token& token : tokens_)
-      columns_.push_back(Column{memoWord(model, token), token.begin});
+      columns_.push_back(Column{memoWord(token), token.begin});
+    finishNewWords(model);
     status = tagColumns(model, sentence);
   } catch (const std::bad_alloc&) {
+    // New words may be memoised without their costs: forget them all.
+    memo_.reset();
     status = -1;
   }
   memo_.releaseAside();
@@ -223,8 +229,7 @@ void TaggerImpl::refreshMemo() {
   memo_.trimCosts();
 }
 
-const MemoWord* TaggerImpl::memoWord(const ModelImpl* model,
-                                     const Token& token) {
+const MemoWord* TaggerImpl::memoWord(const Token& token) {
   const MemoWord* known = memo_.find(token.key);
   if (known != nullptr) return known;
 
@@ -238,42 +243,64 @@ const MemoWord* TaggerImpl::memoWord(const ModelImpl* model,
   memo->assign(scratch_);
   scratch_.clear();
   // The unit of every morpheme, from the compact records.
-  ids_.resize(memo->morphemes.size());
-  for (size_t m = 0; m < ids_.size(); ++m) {
+  const size_t at = wordIds_.size();
+  wordIds_.resize(at + memo->morphemes.size());
+  for (size_t m = 0; m < memo->morphemes.size(); ++m) {
     const MemoMorpheme& mm = memo->morphemes[m];
-    ids_[m] = morphemeUnitId(mm.pos, memo->texts.data() + mm.text);
+    wordIds_[at + m] = morphemeUnitId(mm.pos, memo->texts.data() + mm.text);
   }
-  bomId_ = memo_.pseudoId(BEGIN_OF_MORPHEME);
-  eomId_ = memo_.pseudoId(END_OF_MORPHEME);
-  if (model != nullptr) resolveSteps(model, *memo);
   for (MemoRow& row : memo->rows) {
-    const uint32_t* ids = ids_.data() + row.begin;
-    if (model != nullptr) row.within = withinCost(model, ids, row.count);
+    const uint32_t* ids = wordIds_.data() + at + row.begin;
     row.first = row.count > 0 ? ids[0] : unitId(EMPTY_UNIT);
     row.last = row.count > 0 ? ids[row.count - 1] : unitId(EMPTY_UNIT);
   }
+  newWords_.push_back(NewWord{memo, at});
   return memo_.insert(token.key, memo);
 }
 
-void TaggerImpl::resolveSteps(const ModelImpl* model, const MemoWord& word) {
+void TaggerImpl::finishNewWords(const ModelImpl* model) {
+  if (model == nullptr || newWords_.empty()) return;
+  bomId_ = memo_.pseudoId(BEGIN_OF_MORPHEME);
+  eomId_ = memo_.pseudoId(END_OF_MORPHEME);
+  resolveSteps(model);
+  for (const NewWord& word : newWords_) {
+    for (MemoRow& row : word.word->rows)
+      row.within =
+          withinCost(model, wordIds_.data() + word.ids + row.begin, row.count);
+  }
+}
+
+void TaggerImpl::resolveSteps(const ModelImpl* model) {
   // The memo slots fetched from memory in one pass, read in a second.
   pending_.clear();
   for (int round = 0; round < 2; ++round) {
-    for (const MemoRow& row : word.rows) {
-      const uint32_t* ids = ids_.data() + row.begin;
-      uint32_t p = bomId_;
-      for (size_t t = 0; t <= row.count; ++t) {
-        const uint32_t c = t < row.count ? ids[t] : eomId_;
-        if (round == 0) {
-          memo_.prefetchStep(p, c);
-        } else if (std::isnan(memo_.step(p, c))) {
-          pending_.push_back({p, c});
+    for (const NewWord& word : newWords_) {
+      for (const MemoRow& row : word.word->rows) {
+        const uint32_t* ids = wordIds_.data() + word.ids + row.begin;
+        uint32_t p = bomId_;
+        for (size_t t = 0; t <= row.count; ++t) {
+          const uint32_t c = t < row.count ? ids[t] : eomId_;
+          if (round == 0) {
+            memo_.prefetchStep(p, c);
+          } else if (std::isnan(memo_.step(p, c))) {
+            pending_.push_back({p, c});
+          }
+          p = c;
         }
-        p = c;
       }
     }
   }
   if (pending_.empty()) return;
+  // A step new to several rows or words is computed once.
+  std::sort(pending_.begin(), pending_.end(),
+            [](const UnitPair& x, const UnitPair& y) {
+              return x.left != y.left ? x.left < y.left : x.right < y.right;
+            });
+  pending_.erase(std::unique(pending_.begin(), pending_.end(),
+                             [](const UnitPair& x, const UnitPair& y) {
+                               return x.left == y.left && x.right == y.right;
+                             }),
+                 pending_.end());
   costs_.resize(pending_.size());
   morphemeSteps(model, pending_.data(), pending_.size(), costs_.data());
   for (size_t k = 0; k < pending_.size(); ++k)
@@ -379,6 +406,7 @@ void TaggerImpl::morphemeSteps(const ModelImpl* model, const UnitPair* pairs,
   // are fetched from memory first, all at once.
   for (size_t k = 0; k < n; ++k) {
     memo_.prefetchCounts(pairs[k].left);
+    memo_.prefetchUnit(pairs[k].right);
     memo_.prefetchTagLog(WordMemo::LOG_MORPHEME_TAGS, pairs[k].left,
                          pairs[k].right);
   }
@@ -417,6 +445,7 @@ void TaggerImpl::eojulTransitions(const ModelImpl* model,
   for (size_t k = 0; k < n; ++k) {
     const uint32_t u = pairs[k].left, c = pairs[k].right;
     memo_.prefetchCounts(u);
+    memo_.prefetchUnit(c);
     memo_.prefetchTagLog(WordMemo::LOG_EOJUL_TAG_UNIT, u, c);
     memo_.prefetchTagLog(WordMemo::LOG_EOJUL_TAGS, u, c);
   }

@@ -158,8 +158,12 @@ class TaggerImpl : public Tagger {
     unsigned long length;
     WordMemo::Key key;
   };
-  // The token's word from the memo, analysed and memoised first when new.
-  const MemoWord* memoWord(const ModelImpl* model, const Token& token);
+  // The token's word from the memo, analysed and memoised first when new;
+  // a new word's costs wait for finishNewWords.
+  const MemoWord* memoWord(const Token& token);
+  // The within-eojeol costs of the rows of the words memoWord made new
+  // since newWords_ was cleared, their steps computed together.
+  void finishNewWords(const ModelImpl* model);
   // Tags the columns into the sentence; 0, or -1 when the matrix or a
   // result cannot be allocated.
   int tagColumns(const ModelImpl* model, SentenceImpl* sentence);
@@ -191,9 +195,9 @@ class TaggerImpl : public Tagger {
   // (count of them), in the order of forEachTransition, into
   // sentenceTransitions_, those new to the memo computed and memoised.
   void resolveTransitions(const ModelImpl* model, size_t n, size_t count);
-  // Memoises every step of the rows of a new word (unit ids in ids_) that
-  // the memo does not hold yet.
-  void resolveSteps(const ModelImpl* model, const MemoWord& word);
+  // Memoises every step of the rows of the new words that the memo does
+  // not hold yet.
+  void resolveSteps(const ModelImpl* model);
 
   // The cost terms of the search, each a function of its units alone (by
   // id), so that the memo keeps each one once per distinct pair of units:
@@ -253,6 +257,14 @@ class TaggerImpl : public Tagger {
   uint32_t bomId_ = 0;
   uint32_t eomId_ = 0;
   CandidateImpl scratch_;
+  // The words of the sentence new to the memo, each with the offset of its
+  // morphemes' unit ids in wordIds_.
+  struct NewWord {
+    MemoWord* word;
+    size_t ids;
+  };
+  std::vector<NewWord> newWords_;
+  std::vector<uint32_t> wordIds_;
   // The sentence being tagged: its columns; per column, the index of its
   // first row in the unit ids of every row.
   std::vector<Column> columns_;

@@ -269,6 +269,12 @@ class WordMemo {
     logs_.prefetch(tagLogKey(kind, a, b));
   }
   void prefetchCounts(uint32_t id) const { __builtin_prefetch(&counts_[id]); }
+  // The keys of unit id, which the unit's own short keys lie within.
+  void prefetchUnit(uint32_t id) const {
+    const UnitKeys& keys = units_[id];
+    __builtin_prefetch(&keys.lex);
+    __builtin_prefetch(&keys.tag);
+  }
 
   size_t words() const { return wordCount_; }
 
