@@ -268,8 +268,9 @@ class WordMemo {
   void prefetchTagLog(LogKind kind, uint32_t a, uint32_t b) const {
     logs_.prefetch(tagLogKey(kind, a, b));
   }
+  // Start fetching from memory a unit's counts, and its keys (a short key's
+  // bytes lie within them).
   void prefetchCounts(uint32_t id) const { __builtin_prefetch(&counts_[id]); }
-  // The keys of unit id, which the unit's own short keys lie within.
   void prefetchUnit(uint32_t id) const {
     const UnitKeys& keys = units_[id];
     __builtin_prefetch(&keys.lex);
