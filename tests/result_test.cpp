@@ -116,6 +116,37 @@ TEST(ResultTest, AppendStoresMorphemesAndOffsetSettersChangeThem) {
   EXPECT_STREQ(r.lexicon(1), "에");
 }
 
+TEST(ResultTest, PooledTextsGiveWhatAppendGives) {
+  // A block of three texts copied at once, the morphemes pointing into it,
+  // after a morpheme appended the plain way.
+  ResultImpl r;
+  r.append(reinterpret_cast<const unsigned char*>("책"), pos_t(NNG), 0, 1);
+  const char block[] = "학교\0에\0";
+  const uint32_t at = r.texts(block, sizeof block);
+  ASSERT_NE(at, ResultImpl::TEXT_FULL);
+  r.appendPooled(pos_t(NNG), at, 1, 3);
+  r.appendPooled(pos_t(JKB), at + 7, 3, 4);
+  r.appendPooled(pos_t(SF), at + 11, 4, 4);  // the literal's own zero
+  // Offsets outside the texts add nothing.
+  r.appendPooled(pos_t(SF), at + sizeof block, 4, 4);
+  r.appendPooled(pos_t(SF), ResultImpl::TEXT_FULL, 4, 4);
+
+  ResultImpl plain;
+  plain.append(reinterpret_cast<const unsigned char*>("책"), pos_t(NNG), 0, 1);
+  plain.append(reinterpret_cast<const unsigned char*>("학교"), pos_t(NNG), 1, 3);
+  plain.append(reinterpret_cast<const unsigned char*>("에"), pos_t(JKB), 3, 4);
+  plain.append(nullptr, pos_t(SF), 4, 4);
+  EXPECT_EQ(describe(r), describe(plain));
+
+  // Long blocks make the pool grow.
+  const std::string big(1000, 'a');
+  ResultImpl grown;
+  const uint32_t bigAt = grown.texts(big.c_str(), big.size() + 1);
+  ASSERT_EQ(bigAt, 0u);
+  grown.appendPooled(pos_t(NNG), bigAt, 0, 1);
+  EXPECT_EQ(std::string(grown.lexicon(0)), big);
+}
+
 TEST(ResultTest, PosTagOfUnnamedCodeIsEmptyNotNull) {
   const unsigned unnamed = 0x00400002;  // sn with a subclass bit
   ASSERT_EQ(getLevel3PosTag(pos_t(unnamed)), nullptr);

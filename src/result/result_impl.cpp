@@ -126,6 +126,20 @@ void ResultImpl::append(const unsigned char* text, pos_t pos,
   appendRecord(static_cast<unsigned int>(pos), off, start, end);
 }
 
+uint32_t ResultImpl::texts(const char* texts, size_t n) {
+  if (n >= TEXT_FULL - textSize_ || !roomForText(n)) return TEXT_FULL;
+  const uint32_t off = textSize_;
+  if (n != 0) std::memcpy(text_ + off, texts, n);
+  textSize_ += static_cast<uint32_t>(n);
+  return off;
+}
+
+void ResultImpl::appendPooled(pos_t pos, uint32_t textOff, unsigned long start,
+                              unsigned long end) {
+  if (textOff >= textSize_ || !roomForMorpheme()) return;
+  appendRecord(static_cast<unsigned int>(pos), textOff, start, end);
+}
+
 void ResultImpl::set(const Knowledge* /*knowledge*/,
                      OpStack<InterResult*>& path) {
   Carry carry = startCarry();

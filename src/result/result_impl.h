@@ -88,6 +88,15 @@ class ResultImpl final : public Result {
   // memory runs out.
   void append(const unsigned char* text, pos_t pos, unsigned long start,
               unsigned long end);
+  // append() for morphemes whose texts are already in the pool: texts
+  // copies n bytes of zero-terminated texts into it and returns where they
+  // begin (TEXT_FULL when memory runs out); appendPooled adds a morpheme
+  // whose text starts at offset textOff of the pool (nothing for an offset
+  // outside the texts).
+  static constexpr uint32_t TEXT_FULL = 0xFFFFFFFFu;
+  uint32_t texts(const char* texts, size_t n);
+  void appendPooled(pos_t pos, uint32_t textOff, unsigned long start,
+                    unsigned long end);
 
   // Adds the morphemes of every node of a lattice path, read in the path's
   // own order (rewind, then next). The dictionary is not consulted.

@@ -99,11 +99,21 @@ ResultImpl* MemoWord::result(size_t j, unsigned long base) const {
 void MemoWord::fill(size_t j, unsigned long base, ResultImpl* r) const {
   r->reset();
   const MemoRow& row = rows[j];
-  for (uint32_t m = row.begin; m < row.begin + row.count; ++m) {
-    const MemoMorpheme& mm = morphemes[m];
-    r->append(reinterpret_cast<const unsigned char*>(texts.data() + mm.text),
-              pos_t(mm.pos), static_cast<unsigned long>(mm.start) + base,
-              static_cast<unsigned long>(mm.end) + base);
+  if (row.count != 0) {
+    // The row's texts lie one after another in the pool: copied at once.
+    const uint32_t first = morphemes[row.begin].text;
+    const uint32_t end = row.begin + row.count < morphemes.size()
+                             ? morphemes[row.begin + row.count].text
+                             : static_cast<uint32_t>(texts.size());
+    const uint32_t at = r->texts(texts.data() + first, end - first);
+    if (at != ResultImpl::TEXT_FULL) {
+      for (uint32_t m = row.begin; m < row.begin + row.count; ++m) {
+        const MemoMorpheme& mm = morphemes[m];
+        r->appendPooled(pos_t(mm.pos), at + (mm.text - first),
+                        static_cast<unsigned long>(mm.start) + base,
+                        static_cast<unsigned long>(mm.end) + base);
+      }
+    }
   }
   r->score(row.score);
 }
