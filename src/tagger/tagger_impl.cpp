@@ -282,8 +282,15 @@ void TaggerImpl::resolveSteps(const ModelImpl* model) {
           const uint32_t c = t < row.count ? ids[t] : eomId_;
           if (round == 0) {
             memo_.prefetchStep(p, c);
-          } else if (std::isnan(memo_.step(p, c))) {
-            pending_.push_back({p, c});
+          } else {
+            float& step = memo_.step(p, c);
+            if (std::isnan(step)) {
+              pending_.push_back({p, c});
+              // Held until computed below, so that a step new to several
+              // rows or words is computed once. A failure before then
+              // empties the memo (process).
+              step = 0.0f;
+            }
           }
           p = c;
         }
@@ -291,16 +298,6 @@ void TaggerImpl::resolveSteps(const ModelImpl* model) {
     }
   }
   if (pending_.empty()) return;
-  // A step new to several rows or words is computed once.
-  std::sort(pending_.begin(), pending_.end(),
-            [](const UnitPair& x, const UnitPair& y) {
-              return x.left != y.left ? x.left < y.left : x.right < y.right;
-            });
-  pending_.erase(std::unique(pending_.begin(), pending_.end(),
-                             [](const UnitPair& x, const UnitPair& y) {
-                               return x.left == y.left && x.right == y.right;
-                             }),
-                 pending_.end());
   costs_.resize(pending_.size());
   morphemeSteps(model, pending_.data(), pending_.size(), costs_.data());
   for (size_t k = 0; k < pending_.size(); ++k)
