@@ -35,7 +35,8 @@ std::string readFile(const std::string& path) {
   std::string bytes;
   std::FILE* fp = std::fopen(path.c_str(), "rb");
   if (fp == nullptr) return bytes;
-  for (int c; (c = std::fgetc(fp)) != EOF;) bytes.push_back(static_cast<char>(c));
+  for (int c; (c = std::fgetc(fp)) != EOF;)
+    bytes.push_back(static_cast<char>(c));
   std::fclose(fp);
   return bytes;
 }

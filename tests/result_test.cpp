@@ -133,7 +133,8 @@ TEST(ResultTest, PooledTextsGiveWhatAppendGives) {
 
   ResultImpl plain;
   plain.append(reinterpret_cast<const unsigned char*>("책"), pos_t(NNG), 0, 1);
-  plain.append(reinterpret_cast<const unsigned char*>("학교"), pos_t(NNG), 1, 3);
+  plain.append(reinterpret_cast<const unsigned char*>("학교"), pos_t(NNG), 1,
+               3);
   plain.append(reinterpret_cast<const unsigned char*>("에"), pos_t(JKB), 3, 4);
   plain.append(nullptr, pos_t(SF), 4, 4);
   EXPECT_EQ(describe(r), describe(plain));

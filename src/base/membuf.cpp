@@ -115,7 +115,9 @@ void membuf::seek_current(long n) {
   }
 }
 
-void membuf::grow(size_t n) { room(data_, capacity_, borrowed_, block_, size_, n); }
+void membuf::grow(size_t n) {
+  room(data_, capacity_, borrowed_, block_, size_, n);
+}
 
 size_t membuf::reserve(size_t n) {
   if (!room(data_, capacity_, borrowed_, block_, size_, n)) return npos;
