@@ -1,26 +1,16 @@
 #include "base/file_image.h"
 
 #include <gtest/gtest.h>
-#include <stdlib.h>
 
 #include <cstdio>
 #include <filesystem>
 #include <string>
 
+#include "reliability_support.h"
+
 namespace {
 
-class TempDir {
- public:
-  TempDir() {
-    char tmpl[] = "/tmp/file_image_test.XXXXXX";
-    path_ = mkdtemp(tmpl);
-  }
-  ~TempDir() { std::filesystem::remove_all(path_); }
-  std::string file(const char* name) const { return path_ + "/" + name; }
-
- private:
-  std::string path_;
-};
+using reliability::TempDir;
 
 void writeFile(const std::string& path, const std::string& bytes) {
   std::FILE* fp = std::fopen(path.c_str(), "wb");
@@ -46,7 +36,7 @@ std::string contents(const FileImage& image) {
 }
 
 TEST(FileImage, HoldsTheWholeFile) {
-  TempDir dir;
+  TempDir dir("file_image_test");
   std::string bytes(10000, '\0');
   for (size_t i = 0; i < bytes.size(); ++i) bytes[i] = static_cast<char>(i * 7);
   writeFile(dir.file("a"), bytes);
@@ -61,7 +51,7 @@ TEST(FileImage, HoldsTheWholeFile) {
 }
 
 TEST(FileImage, FailureLeavesTheImageAsItWas) {
-  TempDir dir;
+  TempDir dir("file_image_test");
   writeFile(dir.file("a"), "abc");
   std::filesystem::create_directory(dir.file("sub"));
   FileImage image;
@@ -76,7 +66,7 @@ TEST(FileImage, FailureLeavesTheImageAsItWas) {
 }
 
 TEST(FileImage, WritesThroughTheImageStayPrivate) {
-  TempDir dir;
+  TempDir dir("file_image_test");
   writeFile(dir.file("a"), "abcdef");
   FileImage image, other;
   ASSERT_TRUE(image.open(dir.file("a").c_str()));
@@ -88,7 +78,7 @@ TEST(FileImage, WritesThroughTheImageStayPrivate) {
 }
 
 TEST(FileImage, SurvivesAFileRenamedOverIt) {
-  TempDir dir;
+  TempDir dir("file_image_test");
   writeFile(dir.file("a"), std::string(9000, 'o'));
   FileImage image;
   ASSERT_TRUE(image.open(dir.file("a").c_str()));
@@ -98,7 +88,7 @@ TEST(FileImage, SurvivesAFileRenamedOverIt) {
 }
 
 TEST(FileImage, MovesHandOverTheBytes) {
-  TempDir dir;
+  TempDir dir("file_image_test");
   writeFile(dir.file("a"), "first");
   writeFile(dir.file("b"), "second");
   FileImage a, b;
