@@ -8,6 +8,7 @@
 #include <cstdlib>
 #include <memory>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "base/text.h"
@@ -251,6 +252,17 @@ TEST(WordMemoTables, CostSlotsAndPieceIdsSurviveGrowth) {
   EXPECT_EQ(costs.bytes(), 0u);
   EXPECT_TRUE(std::isnan(costs.slot(keys[7])));
 
+  // Keys of one word, in 8-byte slots: any but all bits set.
+  CompactCostTable compact;
+  std::vector<uint64_t> small = {0, 0xFFFFFFFEull, 0xFFFF0000ull};
+  for (uint64_t k = 1; k < 3000; ++k) small.push_back(k * 0x10001);
+  for (size_t i = 0; i < small.size(); ++i)
+    compact.slot(small[i]) = static_cast<float>(i);
+  for (size_t i = 0; i < small.size(); ++i)
+    ASSERT_EQ(compact.slot(small[i]), static_cast<float>(i)) << i;
+  EXPECT_EQ(compact.size(), small.size());
+  EXPECT_GE(compact.bytes(), small.size() * 8);
+
   WordMemo memo(1u << 20);
   // The step and the transition between the same units are two costs.
   memo.transition(3, 4) = 1.0f;
@@ -277,6 +289,36 @@ TEST(WordMemoTables, CostSlotsAndPieceIdsSurviveGrowth) {
   memo.reset();
   EXPECT_EQ(memo.pieceId(1, "가다"), WordMemo::NO_UNIT);
   EXPECT_TRUE(std::isnan(memo.step(3, 4)));
+}
+
+TEST(WordMemoTables, CostsOfEveryKindAndIdRangeStayApart) {
+  WordMemo memo(1u << 20);
+  // Ids on both sides of the limit below which two ids pair into 32 bits:
+  // a large id must not meet the small id of its low bits.
+  const uint32_t ids[] = {0,       3,       4,     0xFFFE,    0xFFFF,
+                          0x10000, 0x10003, 70000, 0x7FFFFFFE};
+  std::vector<std::pair<uint32_t, uint32_t>> pairs;
+  for (uint32_t a : ids)
+    for (uint32_t b : ids) pairs.emplace_back(a, b);
+  for (size_t i = 0; i < pairs.size(); ++i) {
+    const auto [a, b] = pairs[i];
+    ASSERT_TRUE(std::isnan(memo.transition(a, b))) << a << " " << b;
+    ASSERT_TRUE(std::isnan(memo.step(a, b))) << a << " " << b;
+    memo.transition(a, b) = static_cast<float>(i);
+    memo.step(a, b) = -static_cast<float>(i) - 1;
+  }
+  for (size_t i = 0; i < pairs.size(); ++i) {
+    const auto [a, b] = pairs[i];
+    EXPECT_EQ(memo.transition(a, b), static_cast<float>(i)) << a << " " << b;
+    EXPECT_EQ(memo.step(a, b), -static_cast<float>(i) - 1) << a << " " << b;
+  }
+  // Costs past their budget are dropped, small and large alike.
+  memo.budget(0);
+  memo.trimCosts();
+  for (const auto& [a, b] : pairs) {
+    EXPECT_TRUE(std::isnan(memo.transition(a, b))) << a << " " << b;
+    EXPECT_TRUE(std::isnan(memo.step(a, b))) << a << " " << b;
+  }
 }
 
 // Logarithms memoised by tag: units of one tag share the tag-pair slots,

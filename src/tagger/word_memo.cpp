@@ -137,7 +137,9 @@ void WordMemo::reset() {
   counts_.clear();
   pseudo_.clear();
   endCosts_.clear();
-  costs_.clear();
+  transitions_.clear();
+  steps_.clear();
+  wideCosts_.clear();
   unitTags_.clear();
   tagIds_.clear();
   logs_.clear();
@@ -149,8 +151,12 @@ void WordMemo::reset() {
 }
 
 void WordMemo::trimCosts() {
-  if (costs_.bytes() + logs_.bytes() > budget_ / 4) {
-    costs_.clear();
+  if (transitions_.bytes() + steps_.bytes() + wideCosts_.bytes() +
+          logs_.bytes() >
+      budget_ / 4) {
+    transitions_.clear();
+    steps_.clear();
+    wideCosts_.clear();
     logs_.clear();
   }
 }

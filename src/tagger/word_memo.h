@@ -52,44 +52,56 @@ struct UnitCounts {
   int64_t eojulTagPair = 0;
 };
 
-// Memoised values by a 64-bit key: open addressing with linear probing in
-// one flat array whose slots hold the key beside its value, so that a look-up
+// Starts fetching from memory the slots a look-up starting at `at` (a
+// homeAddress) reads first: its home and the cache line after, where probes
+// often end. An integer: the line after may lie past the array's end, which a
+// prefetch may touch but a pointer may not point to. The empty statement
+// that reads the address keeps loops whose only work is prefetching: the
+// compiler dropped them when each element chose between two tables.
+inline void prefetchSlots(uintptr_t at) {
+  if (at == 0) return;
+  __builtin_prefetch(reinterpret_cast<const void*>(at));
+  __builtin_prefetch(reinterpret_cast<const void*>(at + 64));
+  asm volatile("" : : "r"(at));
+}
+
+// Memoised values by an integer key of KeyWords 32-bit words (1: keys below
+// 2^32, 2: keys of 64 bits): open addressing with linear probing in one
+// flat array whose slots hold the key beside its value, so that a look-up
 // reads one cache line; a fraction of the size of a node-based map. A new
-// slot holds NaN.
-template <typename Value>
+// slot holds NaN. No key may have all bits of one of its words set (that
+// marks a free slot).
+template <typename Value, int KeyWords = 2>
 class SlotTable {
+  static_assert(KeyWords == 1 || KeyWords == 2, "keys of one or two words");
+
  public:
   // The slot of key (NaN when new); valid until the next insertion.
   Value& slot(uint64_t key) {
-    // Grown to keep at most three quarters of the slots in use.
-    if (4 * (size_ + 1) > 3 * slots_.size()) grow();
+    // Grown to keep at most four fifths of the slots in use.
+    if (5 * (size_ + 1) > 4 * slots_.size()) grow();
     const size_t mask = slots_.size() - 1;
-    const uint32_t hi = static_cast<uint32_t>(key >> 32);
-    const uint32_t lo = static_cast<uint32_t>(key);
+    const Slot wanted = slotOf(key);
     size_t i = home(key, mask);
     for (;; i = (i + 1) & mask) {
       Slot& s = slots_[i];
-      if (s.hi == hi && s.lo == lo) return s.value;
-      if (s.hi == FREE && s.lo == FREE) break;
+      if (sameKey(s, wanted)) return s.value;
+      if (isFree(s)) break;
     }
     Slot& s = slots_[i];
-    s.hi = hi;
-    s.lo = lo;
-    s.value = unknown();
+    s = wanted;
     ++size_;
     return s.value;
   }
-  // Starts fetching from memory the slots slot(key) reads first: its home
-  // and the cache line after, where probes often end.
-  void prefetch(uint64_t key) const {
-    if (slots_.empty()) return;
-    // As an integer: the line after may lie past the array's end, which a
-    // prefetch may touch but a pointer may not point to.
-    const uintptr_t at =
-        reinterpret_cast<uintptr_t>(&slots_[home(key, slots_.size() - 1)]);
-    __builtin_prefetch(reinterpret_cast<const void*>(at));
-    __builtin_prefetch(reinterpret_cast<const void*>(at + 64));
+  // The address of the slot where slot(key) starts probing, as an integer
+  // (0 while the table is empty), for prefetchSlots.
+  uintptr_t homeAddress(uint64_t key) const {
+    if (slots_.empty()) return 0;
+    return reinterpret_cast<uintptr_t>(slots_.data()) +
+           home(key, slots_.size() - 1) * sizeof(Slot);
   }
+  // Starts fetching from memory the slots slot(key) reads first.
+  void prefetch(uint64_t key) const { prefetchSlots(homeAddress(key)); }
   void clear() {
     std::vector<Slot>().swap(slots_);
     size_ = 0;
@@ -99,13 +111,11 @@ class SlotTable {
   size_t bytes() const { return slots_.capacity() * sizeof(Slot); }
 
  private:
-  // A free slot has all bits set. Keys put ids below 2^31 in each of their
-  // fields, so none equals it.
   static constexpr uint32_t FREE = ~static_cast<uint32_t>(0);
-  // The key as two halves: the slot of a float takes 12 bytes.
+  // The key in 32-bit words, the high one first: the slot of a float takes
+  // 8 or 12 bytes.
   struct Slot {
-    uint32_t hi;
-    uint32_t lo;
+    uint32_t key[KeyWords];
     Value value;
   };
 
@@ -113,25 +123,56 @@ class SlotTable {
   static size_t home(uint64_t key, size_t mask) {
     return static_cast<size_t>((key * 0x9E3779B97F4A7C15ull) >> 32) & mask;
   }
+  static Slot slotOf(uint64_t key) {
+    Slot s;
+    if constexpr (KeyWords == 1) {
+      s.key[0] = static_cast<uint32_t>(key);
+    } else {
+      s.key[0] = static_cast<uint32_t>(key >> 32);
+      s.key[1] = static_cast<uint32_t>(key);
+    }
+    s.value = unknown();
+    return s;
+  }
+  static uint64_t keyOf(const Slot& s) {
+    if constexpr (KeyWords == 1) {
+      return s.key[0];
+    } else {
+      return (static_cast<uint64_t>(s.key[0]) << 32) | s.key[1];
+    }
+  }
+  static bool sameKey(const Slot& a, const Slot& b) {
+    for (int w = 0; w < KeyWords; ++w)
+      if (a.key[w] != b.key[w]) return false;
+    return true;
+  }
+  static bool isFree(const Slot& s) {
+    for (int w = 0; w < KeyWords; ++w)
+      if (s.key[w] != FREE) return false;
+    return true;
+  }
   void grow() {
-    std::vector<Slot> slots(std::max<size_t>(1024, 2 * slots_.size()),
-                            Slot{FREE, FREE, unknown()});
+    Slot free;
+    for (int w = 0; w < KeyWords; ++w) free.key[w] = FREE;
+    free.value = unknown();
+    std::vector<Slot> slots(std::max<size_t>(1024, 2 * slots_.size()), free);
     const size_t mask = slots.size() - 1;
     for (const Slot& s : slots_) {
-      if (s.hi == FREE && s.lo == FREE) continue;
-      size_t i = home((static_cast<uint64_t>(s.hi) << 32) | s.lo, mask);
-      while (!(slots[i].hi == FREE && slots[i].lo == FREE)) i = (i + 1) & mask;
+      if (isFree(s)) continue;
+      size_t i = home(keyOf(s), mask);
+      while (!isFree(slots[i])) i = (i + 1) & mask;
       slots[i] = s;
     }
     slots_.swap(slots);
   }
 
-  std::vector<Slot> slots_;  // FREE in both halves of a free slot
+  std::vector<Slot> slots_;  // every key word FREE in a free slot
   size_t size_ = 0;
 };
 
-// Costs between units.
-using CostTable = SlotTable<float>;
+// Costs between units: by a pair of small ids in 32 bits, or by any pair.
+using CompactCostTable = SlotTable<float, 1>;
+using CostTable = SlotTable<float, 2>;
 
 // Offsets count units of the word, which the analyzer reads no further than
 // its first hundred units.
@@ -242,15 +283,23 @@ class WordMemo {
   // last unit z of a sentence; of the step from unit p to unit c within an
   // eojeol.
   float& transition(uint32_t a, uint32_t b) {
-    return costs_.slot(transitionKey(a, b));
+    if (compact(a, b)) return transitions_.slot(compactKey(a, b));
+    return wideCosts_.slot(transitionKey(a, b));
   }
+  // One prefetch of the slot of either table: prefetches in two branches
+  // may be dropped by the compiler.
   void prefetchTransition(uint32_t a, uint32_t b) const {
-    costs_.prefetch(transitionKey(a, b));
+    prefetchSlots(compact(a, b) ? transitions_.homeAddress(compactKey(a, b))
+                                : wideCosts_.homeAddress(transitionKey(a, b)));
   }
   float& endCost(uint32_t z) { return endCosts_[z]; }
-  float& step(uint32_t p, uint32_t c) { return costs_.slot(stepKey(p, c)); }
+  float& step(uint32_t p, uint32_t c) {
+    if (compact(p, c)) return steps_.slot(compactKey(p, c));
+    return wideCosts_.slot(stepKey(p, c));
+  }
   void prefetchStep(uint32_t p, uint32_t c) const {
-    costs_.prefetch(stepKey(p, c));
+    prefetchSlots(compact(p, c) ? steps_.homeAddress(compactKey(p, c))
+                                : wideCosts_.homeAddress(stepKey(p, c)));
   }
 
   // The memoised logarithms of the model's ratios that depend on a unit's
@@ -282,6 +331,15 @@ class WordMemo {
  private:
   // The top key bit of a step.
   static constexpr uint64_t STEP_BIT = static_cast<uint64_t>(1) << 63;
+  // Ids below COMPACT_IDS pair into 32 bits, never all set; units are
+  // interned in order of first use, so nearly every pair is compact.
+  static constexpr uint32_t COMPACT_IDS = 0xFFFF;
+  static bool compact(uint32_t a, uint32_t b) {
+    return a < COMPACT_IDS && b < COMPACT_IDS;
+  }
+  static uint64_t compactKey(uint32_t a, uint32_t b) {
+    return (static_cast<uint64_t>(a) << 16) | b;
+  }
   static uint64_t transitionKey(uint32_t a, uint32_t b) {
     return (static_cast<uint64_t>(a) << 32) | b;
   }
@@ -317,12 +375,16 @@ class WordMemo {
   };
   std::vector<Pseudo> pseudo_;
   std::vector<float> endCosts_;
-  // Transitions and steps in one table; a step's key has its top bit set.
-  CostTable costs_;
+  // Transitions and steps between units of small ids in a table each (the
+  // search reads only the transitions); the others in one table, where a
+  // step's key has its top bit set.
+  CompactCostTable transitions_;
+  CompactCostTable steps_;
+  CostTable wideCosts_;
   // The id of each unit's tag key, and the tag keys interned.
   std::vector<uint32_t> unitTags_;
   std::unordered_map<std::string, uint32_t> tagIds_;
-  SlotTable<double> logs_;
+  SlotTable<double, 2> logs_;
   // The piece table: open addressing over entries whose texts lie in
   // pieceTexts_.
   struct Piece {
