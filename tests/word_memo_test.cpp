@@ -14,6 +14,8 @@
 #include "base/text.h"
 #include "knowledge/user_knowledge_impl.h"
 #include "reliability_support.h"
+#include "result/candidate_impl.h"
+#include "result/result_impl.h"
 #include "result/sentence_impl.h"
 #include "tagger/model_impl.h"
 #include "tagger/model_trainer.h"
@@ -226,6 +228,84 @@ TEST(WordMemo, ModelAndStrictnessChangesAreSeen) {
     changed = changed || after != before[i];
   }
   EXPECT_TRUE(changed) << "the other model should choose other analyses";
+}
+
+// "lex/tag(start,end)" for every morpheme, and the score.
+std::string describeResult(const ResultImpl& r) {
+  std::string out;
+  for (unsigned long i = 0; i < r.size(); ++i) {
+    const int k = static_cast<int>(i);
+    out += std::string(r.lexicon(k)) + "/" + r.posTag(k) + "(" +
+           std::to_string(r.startOffset(k)) + "," +
+           std::to_string(r.endOffset(k)) + ") ";
+  }
+  return out + std::to_string(r.score());
+}
+
+ResultImpl* makeResult(
+    float score,
+    const std::vector<std::pair<std::string, unsigned>>& morphemes) {
+  ResultImpl* r = new ResultImpl();
+  unsigned long at = 0;
+  for (const auto& [text, tag] : morphemes) {
+    r->append(reinterpret_cast<const unsigned char*>(text.c_str()),
+              pos_t(tag), at, at + 1);
+    ++at;
+  }
+  r->score(score);
+  return r;
+}
+
+TEST(WordMemoTables, WordsKeepEveryPartOfTheirAnalyses) {
+  // Results with two morphemes, none, and a text longer than a cache line.
+  const std::string longText(70, 'x');
+  CandidateImpl candidate;
+  candidate.append(makeResult(1.5f, {{"학교", NNG}, {"에", JKB | 1u}}));
+  candidate.append(makeResult(-2.0f, {}));
+  candidate.append(makeResult(0.25f, {{longText, SL}, {"", SF}}));
+  candidate.origin("학교에");
+  CandidateImpl bare;  // no origin
+  bare.append(makeResult(3.0f, {{"가", NNG}}));
+
+  const std::u16string first = u"학교에", second = u"가";
+  const auto keyOf = [](const std::u16string& text) {
+    return WordMemo::key(reinterpret_cast<const unsigned short*>(text.data()),
+                         text.size());
+  };
+  WordMemo memo(1u << 20);
+  MemoWord* word = memo.add(keyOf(first), candidate);
+  const MemoWord* other = memo.add(keyOf(second), bare);
+  EXPECT_EQ(memo.find(keyOf(first)), word);
+  EXPECT_EQ(memo.find(keyOf(second)), other);
+  EXPECT_EQ(memo.find(keyOf(u"학교")), nullptr);
+  EXPECT_EQ(memo.words(), 2u);
+
+  ASSERT_EQ(word->rows().size(), 3u);
+  EXPECT_EQ(word->morphemes().size(), 4u);
+  ASSERT_NE(word->origin(), nullptr);
+  EXPECT_STREQ(word->origin(), "학교에");
+  EXPECT_EQ(other->origin(), nullptr);
+  // Every row as the candidate had it, its offsets moved by the base.
+  ResultImpl r;
+  word->fill(0, 10, &r);
+  EXPECT_EQ(describeResult(r), "학교/nng(10,11) 에/jkb(11,12) 1.500000");
+  word->fill(1, 10, &r);
+  EXPECT_EQ(describeResult(r), "-2.000000");
+  word->fill(2, 0, &r);
+  EXPECT_EQ(describeResult(r), longText + "/sl(0,1) /sf(1,2) 0.250000");
+  other->fill(0, 0, &r);
+  EXPECT_EQ(describeResult(r), "가/nng(0,1) 3.000000");
+  // The caller's costs stay with the rows.
+  word->rows()[2].within = 7.0f;
+  EXPECT_EQ(memo.find(keyOf(first))->rows()[2].within, 7.0f);
+
+  // A full memo keeps a new word aside: usable, but not found.
+  memo.budget(0);
+  const MemoWord* aside = memo.add(keyOf(u"학"), bare);
+  EXPECT_EQ(memo.find(keyOf(u"학")), nullptr);
+  aside->fill(0, 0, &r);
+  EXPECT_EQ(describeResult(r), "가/nng(0,1) 3.000000");
+  EXPECT_EQ(memo.words(), 2u);
 }
 
 TEST(WordMemoTables, CostSlotsAndPieceIdsSurviveGrowth) {

@@ -239,23 +239,22 @@ const MemoWord* TaggerImpl::memoWord(const Token& token) {
   token_.assign(units, units + token.length);
   token_.push_back(0);
   analyzer_.process(token_.data(), &scratch_);
-  MemoWord* memo = memo_.newWord();
-  memo->assign(scratch_);
+  MemoWord* memo = memo_.add(token.key, scratch_);
   scratch_.clear();
   // The unit of every morpheme, from the compact records.
+  const MemoSpan<const MemoMorpheme> morphemes = memo->morphemes();
   const size_t at = wordIds_.size();
-  wordIds_.resize(at + memo->morphemes.size());
-  for (size_t m = 0; m < memo->morphemes.size(); ++m) {
-    const MemoMorpheme& mm = memo->morphemes[m];
-    wordIds_[at + m] = morphemeUnitId(mm.pos, memo->texts.data() + mm.text);
-  }
-  for (MemoRow& row : memo->rows) {
+  wordIds_.resize(at + morphemes.size());
+  for (size_t m = 0; m < morphemes.size(); ++m)
+    wordIds_[at + m] =
+        morphemeUnitId(morphemes[m].pos, memo->texts() + morphemes[m].text);
+  for (MemoRow& row : memo->rows()) {
     const uint32_t* ids = wordIds_.data() + at + row.begin;
     row.first = row.count > 0 ? ids[0] : unitId(EMPTY_UNIT);
     row.last = row.count > 0 ? ids[row.count - 1] : unitId(EMPTY_UNIT);
   }
   newWords_.push_back(NewWord{memo, at});
-  return memo_.insert(token.key, memo);
+  return memo;
 }
 
 void TaggerImpl::finishNewWords(const ModelImpl* model) {
@@ -264,7 +263,7 @@ void TaggerImpl::finishNewWords(const ModelImpl* model) {
   eomId_ = memo_.pseudoId(END_OF_MORPHEME);
   resolveSteps(model);
   for (const NewWord& word : newWords_) {
-    for (MemoRow& row : word.word->rows)
+    for (MemoRow& row : word.word->rows())
       row.within =
           withinCost(model, wordIds_.data() + word.ids + row.begin, row.count);
   }
@@ -275,7 +274,7 @@ void TaggerImpl::resolveSteps(const ModelImpl* model) {
   pending_.clear();
   for (int round = 0; round < 2; ++round) {
     for (const NewWord& word : newWords_) {
-      for (const MemoRow& row : word.word->rows) {
+      for (const MemoRow& row : word.word->rows()) {
         const uint32_t* ids = wordIds_.data() + word.ids + row.begin;
         uint32_t p = bomId_;
         for (size_t t = 0; t <= row.count; ++t) {
@@ -824,7 +823,7 @@ int TaggerImpl::tagColumns(const ModelImpl* model, SentenceImpl* sentence) {
   if (model == nullptr) {
     for (const Column& column : columns_) {
       const MemoWord* w = column.word;
-      if (w->rows.empty()) continue;
+      if (w->rows().empty()) continue;
       EojulImpl* e = wordOf(column, 0, sentence);
       if (e == nullptr) return -1;
       sentence->append(e);
@@ -839,8 +838,9 @@ int TaggerImpl::tagColumns(const ModelImpl* model, SentenceImpl* sentence) {
   lastIds_.clear();
   for (const Column& column : columns_) {
     const MemoWord* w = column.word;
-    if (w->rows.size() > width) width = w->rows.size();
-    for (const MemoRow& row : w->rows) {
+    const MemoSpan<const MemoRow> rows = w->rows();
+    if (rows.size() > width) width = rows.size();
+    for (const MemoRow& row : rows) {
       firstIds_.push_back(row.first);
       lastIds_.push_back(row.last);
     }
@@ -848,16 +848,16 @@ int TaggerImpl::tagColumns(const ModelImpl* model, SentenceImpl* sentence) {
   }
   if (node_.init(width, n) != 0) return -1;
   for (size_t i = 0; i < n; ++i) {
-    const MemoWord* w = columns_[i].word;
-    for (size_t j = 0; j < w->rows.size(); ++j)
-      node_.setProbability(i, j, w->rows[j].within);
+    const MemoSpan<const MemoRow> rows = columns_[i].word->rows();
+    for (size_t j = 0; j < rows.size(); ++j)
+      node_.setProbability(i, j, rows[j].within);
   }
 
   // Back-trace from the cheapest cell of the last column.
   unsigned long j = search(model);
   for (size_t i = n; i-- > 0;) {
     const MemoWord* w = columns_[i].word;
-    if (j >= w->rows.size()) {
+    if (j >= w->rows().size()) {
       j = 0;
       continue;
     }
@@ -883,7 +883,7 @@ EojulImpl* TaggerImpl::wordOf(const Column& column, size_t row,
     }
     e->result(r);
   }
-  e->eojul(w->hasOrigin ? w->origin.c_str() : nullptr);
+  e->eojul(w->origin());
   w->fill(row, column.base, r);
   return e;
 }

@@ -38,77 +38,109 @@ uint32_t narrow(uint64_t value) {
   return static_cast<uint32_t>(value);
 }
 
+uint16_t narrow16(uint64_t value) {
+  if (value > std::numeric_limits<uint16_t>::max()) throw std::bad_alloc();
+  return static_cast<uint16_t>(value);
+}
+
 }  // namespace
 
-void MemoWord::assign(const CandidateImpl& candidate) {
-  const char* o = candidate.origin();
-  hasOrigin = o != nullptr;
-  origin.assign(hasOrigin ? o : "");
-  // Sized once: the memo holds many words, and grown vectors carry unused
-  // capacity.
-  size_t morphemeCount = 0;
-  for (const CandidateImpl::ResultList::Node* node =
-           candidate.results().head();
-       node != nullptr; node = node->next)
-    morphemeCount += node->element->size();
-  rows.clear();
-  morphemes.clear();
-  texts.clear();
-  rows.reserve(candidate.size());
-  morphemes.reserve(morphemeCount);
-  // The records first, each text's offset in the pool being the sum of the
-  // lengths before it; then the texts, copied into a pool of that size.
+size_t MemoWord::Layout::bytes() const {
+  MemoWord shape;
+  shape.keyBytes_ = keyBytes;
+  shape.rows_ = rows;
+  shape.morphemes_ = morphemes;
+  shape.textBytes_ = textBytes;
+  shape.originBytes_ = originBytes;
+  const size_t end = shape.originAt() + originBytes;
+  return (end + alignof(MemoWord) - 1) / alignof(MemoWord) * alignof(MemoWord);
+}
+
+MemoWord::Layout MemoWord::measure(size_t keyBytes,
+                                   const CandidateImpl& candidate) {
+  Layout layout;
+  layout.keyBytes = narrow(keyBytes);
+  uint64_t morphemes = 0;
   uint64_t textBytes = 0;
   for (const CandidateImpl::ResultList::Node* node =
            candidate.results().head();
        node != nullptr; node = node->next) {
     const ResultImpl* r = node->element;
     const unsigned long k = r->size();
-    rows.push_back(MemoRow{r->score(), 0.0f, 0, 0,
-                           static_cast<uint32_t>(morphemes.size()),
-                           static_cast<uint32_t>(k)});
-    const ResultImpl::Morpheme* m = r->morphemes();
-    for (unsigned long i = 0; i < k; ++i) {
-      morphemes.push_back(MemoMorpheme{m[i].tag, narrow(textBytes),
-                                       narrow(m[i].start), narrow(m[i].end)});
+    morphemes += k;
+    for (unsigned long i = 0; i < k; ++i)
       textBytes += std::strlen(r->lexicon(static_cast<int>(i))) + 1;
-    }
   }
-  texts.resize(narrow(textBytes));
-  size_t next = 0;
-  for (const CandidateImpl::ResultList::Node* node =
-           candidate.results().head();
-       node != nullptr; node = node->next) {
-    const ResultImpl* r = node->element;
-    const unsigned long k = r->size();
-    for (unsigned long i = 0; i < k; ++i, ++next) {
-      const uint32_t at = morphemes[next].text;
-      const size_t end = next + 1 < morphemes.size() ? morphemes[next + 1].text
-                                                     : texts.size();
-      std::memcpy(&texts[at], r->lexicon(static_cast<int>(i)), end - at);
-    }
-  }
+  layout.rows = narrow(candidate.size());
+  layout.morphemes = narrow(morphemes);
+  layout.textBytes = narrow(textBytes);
+  const char* origin = candidate.origin();
+  if (origin != nullptr) layout.originBytes = narrow(std::strlen(origin) + 1);
+  // The block's offsets are computed in size_t, so no sum overflows; a
+  // block past 32 bits is refused like its parts.
+  narrow(layout.bytes());
+  return layout;
 }
 
-ResultImpl* MemoWord::result(size_t j, unsigned long base) const {
-  ResultImpl* r = new (std::nothrow) ResultImpl();
-  if (r != nullptr) fill(j, base, r);
-  return r;
+MemoWord* MemoWord::build(void* block, const Layout& layout, const char* key,
+                          uint64_t hash, const CandidateImpl& candidate) {
+  MemoWord* word = new (block) MemoWord();
+  word->hash_ = hash;
+  word->keyBytes_ = layout.keyBytes;
+  word->rows_ = layout.rows;
+  word->morphemes_ = layout.morphemes;
+  word->textBytes_ = layout.textBytes;
+  word->originBytes_ = layout.originBytes;
+  if (layout.keyBytes != 0)
+    std::memcpy(word->at<char>(keyAt()), key, layout.keyBytes);
+  // The records, each text's offset in the pool being the sum of the
+  // lengths before it, and the texts.
+  MemoRow* row = word->at<MemoRow>(word->rowsAt());
+  MemoMorpheme* morpheme = word->at<MemoMorpheme>(word->morphemesAt());
+  char* texts = word->at<char>(word->textsAt());
+  uint32_t m = 0;
+  uint32_t text = 0;
+  for (const CandidateImpl::ResultList::Node* node =
+           candidate.results().head();
+       node != nullptr; node = node->next, ++row) {
+    const ResultImpl* r = node->element;
+    const unsigned long k = r->size();
+    *row = MemoRow{r->score(), 0.0f, 0, 0, m, static_cast<uint32_t>(k)};
+    const ResultImpl::Morpheme* rm = r->morphemes();
+    for (unsigned long i = 0; i < k; ++i, ++m, ++morpheme) {
+      const char* lexicon = r->lexicon(static_cast<int>(i));
+      const size_t size = std::strlen(lexicon) + 1;
+      *morpheme = MemoMorpheme{rm[i].tag, text, narrow16(rm[i].start),
+                               narrow16(rm[i].end)};
+      std::memcpy(texts + text, lexicon, size);
+      text += static_cast<uint32_t>(size);
+    }
+  }
+  if (layout.originBytes != 0)
+    std::memcpy(word->at<char>(word->originAt()), candidate.origin(),
+                layout.originBytes);
+  return word;
+}
+
+bool MemoWord::hasKey(const char* key, size_t size) const {
+  return size == keyBytes_ &&
+         (size == 0 || std::memcmp(at<const char>(keyAt()), key, size) == 0);
 }
 
 void MemoWord::fill(size_t j, unsigned long base, ResultImpl* r) const {
   r->reset();
-  const MemoRow& row = rows[j];
+  const MemoRow& row = rows()[j];
+  const MemoSpan<const MemoMorpheme> all = morphemes();
   if (row.count != 0) {
     // The row's texts lie one after another in the pool: copied at once.
-    const uint32_t first = morphemes[row.begin].text;
-    const uint32_t end = row.begin + row.count < morphemes.size()
-                             ? morphemes[row.begin + row.count].text
-                             : static_cast<uint32_t>(texts.size());
-    const uint32_t at = r->texts(texts.data() + first, end - first);
+    const uint32_t first = all[row.begin].text;
+    const uint32_t end = row.begin + row.count < all.size()
+                             ? all[row.begin + row.count].text
+                             : textBytes_;
+    const uint32_t at = r->texts(texts() + first, end - first);
     if (at != ResultImpl::TEXT_FULL) {
       for (uint32_t m = row.begin; m < row.begin + row.count; ++m) {
-        const MemoMorpheme& mm = morphemes[m];
+        const MemoMorpheme& mm = all[m];
         r->appendPooled(pos_t(mm.pos), at + (mm.text - first),
                         static_cast<unsigned long>(mm.start) + base,
                         static_cast<unsigned long>(mm.end) + base);
@@ -119,9 +151,13 @@ void MemoWord::fill(size_t j, unsigned long base, ResultImpl* r) const {
 }
 
 size_t MemoWord::bytes() const {
-  return sizeof(MemoWord) + origin.capacity() + texts.capacity() +
-         key.capacity() + rows.capacity() * sizeof(MemoRow) +
-         morphemes.capacity() * sizeof(MemoMorpheme);
+  Layout layout;
+  layout.keyBytes = keyBytes_;
+  layout.rows = rows_;
+  layout.morphemes = morphemes_;
+  layout.textBytes = textBytes_;
+  layout.originBytes = originBytes_;
+  return layout.bytes();
 }
 
 WordMemo::WordMemo(size_t budget)
@@ -179,8 +215,7 @@ const MemoWord* WordMemo::find(const Key& key) const {
   for (size_t i = key.hash & mask; wordTable_[i].word != nullptr;
        i = (i + 1) & mask) {
     const WordSlot& slot = wordTable_[i];
-    if (slot.hash == key.hash && slot.word->key.size() == key.size &&
-        std::memcmp(slot.word->key.data(), key.data, key.size) == 0)
+    if (slot.hash == key.hash && slot.word->hasKey(key.data, key.size))
       return slot.word;
   }
   return nullptr;
@@ -207,26 +242,23 @@ void WordMemo::prefetchWord(const Key& key) const {
   }
 }
 
-MemoWord* WordMemo::newWord() {
+MemoWord* WordMemo::add(const Key& key, const CandidateImpl& candidate) {
+  const MemoWord::Layout layout = MemoWord::measure(key.size, candidate);
   if (full()) {
-    aside_.push_back(
-        std::make_unique<MemoWord>(std::pmr::new_delete_resource()));
-    return aside_.back().get();
+    std::unique_ptr<unsigned char[]> block(new unsigned char[layout.bytes()]);
+    aside_.push_back(std::move(block));
+    return MemoWord::build(aside_.back().get(), layout, key.data, key.hash,
+                           candidate);
   }
-  void* at = arena_.allocate(sizeof(MemoWord), alignof(MemoWord));
-  return new (at) MemoWord(&arena_);
-}
-
-const MemoWord* WordMemo::insert(const Key& key, MemoWord* word) {
-  if (word->texts.get_allocator().resource() != &arena_) return word;
-  word->key.assign(key.data, key.size);
-  word->hash = key.hash;
+  void* block = arena_.allocate(layout.bytes(), alignof(MemoWord));
+  MemoWord* word =
+      MemoWord::build(block, layout, key.data, key.hash, candidate);
   // Doubled at half load.
   if (2 * (wordCount_ + 1) > wordTable_.size()) growWords();
   const size_t mask = wordTable_.size() - 1;
-  size_t i = word->hash & mask;
+  size_t i = key.hash & mask;
   while (wordTable_[i].word != nullptr) i = (i + 1) & mask;
-  wordTable_[i] = WordSlot{word->hash, word};
+  wordTable_[i] = WordSlot{key.hash, word};
   ++wordCount_;
   bytes_ += word->bytes() + sizeof(WordSlot) * 2;
   return word;

@@ -177,10 +177,10 @@ using CostTable = SlotTable<float, 2>;
 // Offsets count units of the word, which the analyzer reads no further than
 // its first hundred units.
 struct MemoMorpheme {
-  uint32_t pos;   // tag code as the result holds it, flag bit included
-  uint32_t text;  // offset of the zero-terminated text in MemoWord::texts
-  uint32_t start;
-  uint32_t end;
+  uint32_t pos;    // tag code as the result holds it, flag bit included
+  uint32_t text;   // offset of the zero-terminated text in MemoWord::texts()
+  uint16_t start;
+  uint16_t end;
 };
 
 struct MemoRow {
@@ -188,41 +188,91 @@ struct MemoRow {
   float within;    // the within-eojeol cost of the result
   uint32_t first;  // id of the unit of its first morpheme
   uint32_t last;   // id of the unit of its last morpheme
-  uint32_t begin;  // its first morpheme in MemoWord::morphemes
+  uint32_t begin;  // its first morpheme in MemoWord::morphemes()
   uint32_t count;  // its number of morphemes
 };
 
-// One analysed eojeol: its analyses in the analyzer's order, each vector
-// holding exactly what it needs. Its storage comes from `resource`: the
-// memo's arena, where the parts of one word lie side by side.
-struct MemoWord {
-  explicit MemoWord(std::pmr::memory_resource* resource)
-      : origin(resource),
-        rows(resource),
-        morphemes(resource),
-        texts(resource),
-        key(resource) {}
+// count elements from first.
+template <typename T>
+struct MemoSpan {
+  T* first;
+  size_t count;
+  T* begin() const { return first; }
+  T* end() const { return first + count; }
+  size_t size() const { return count; }
+  bool empty() const { return count == 0; }
+  T& operator[](size_t i) const { return first[i]; }
+};
 
-  bool hasOrigin = false;
-  std::pmr::string origin;
-  std::pmr::vector<MemoRow> rows;
-  std::pmr::vector<MemoMorpheme> morphemes;
-  std::pmr::string texts;
-  // The memo's key (the word's 16-bit units as bytes) and its hash.
-  std::pmr::string key;
-  uint64_t hash = 0;
+// One analysed eojeol, its analyses in the analyzer's order, in one block:
+// after this header the word's key (its 16-bit units as bytes), its rows,
+// their morphemes, their texts and the word's origin, so that a word met
+// again is read from a few adjacent cache lines.
+class MemoWord {
+ public:
+  // The sizes of a word's parts, known before its block is allocated.
+  struct Layout {
+    uint32_t keyBytes = 0;
+    uint32_t rows = 0;
+    uint32_t morphemes = 0;
+    uint32_t textBytes = 0;
+    uint32_t originBytes = 0;  // with the zero; none without an origin
+    // Of the whole block, a multiple of alignof(MemoWord).
+    size_t bytes() const;
+  };
+  // The layout of the word of a key of keyBytes bytes whose analyses are
+  // the candidate's results. Throws std::bad_alloc, like a failed
+  // allocation, for a part beyond 32 bits.
+  static Layout measure(size_t keyBytes, const CandidateImpl& candidate);
+  // Makes that word in block (layout.bytes() bytes, aligned for MemoWord);
+  // within costs and unit ids are left to the caller (zero).
+  static MemoWord* build(void* block, const Layout& layout, const char* key,
+                         uint64_t hash, const CandidateImpl& candidate);
 
-  // Copies every result of the candidate; within costs and unit ids are
-  // left to the caller (zero). Throws std::bad_alloc, like a failed
-  // allocation, for texts or offsets beyond 32 bits.
-  void assign(const CandidateImpl& candidate);
-  // A new result equal to row j, its offsets moved by base; null when it
-  // cannot be allocated.
-  ResultImpl* result(size_t j, unsigned long base) const;
+  uint64_t hash() const { return hash_; }
+  bool hasKey(const char* key, size_t size) const;
+  MemoSpan<MemoRow> rows() { return {at<MemoRow>(rowsAt()), rows_}; }
+  MemoSpan<const MemoRow> rows() const {
+    return {at<const MemoRow>(rowsAt()), rows_};
+  }
+  MemoSpan<const MemoMorpheme> morphemes() const {
+    return {at<const MemoMorpheme>(morphemesAt()), morphemes_};
+  }
+  const char* texts() const { return at<const char>(textsAt()); }
+  // The candidate's origin, or null when it had none.
+  const char* origin() const {
+    return originBytes_ != 0 ? at<const char>(originAt()) : nullptr;
+  }
   // Makes r equal to row j, its offsets moved by base, reusing r's storage.
   void fill(size_t j, unsigned long base, ResultImpl* r) const;
-  // Bytes held, roughly, for the memo's budget.
+  // Bytes held, for the memo's budget.
   size_t bytes() const;
+
+ private:
+  MemoWord() = default;
+  // Offsets in the block; the key is padded for the rows' alignment.
+  static size_t keyAt() { return sizeof(MemoWord); }
+  size_t rowsAt() const { return keyAt() + padded(keyBytes_); }
+  size_t morphemesAt() const { return rowsAt() + rows_ * sizeof(MemoRow); }
+  size_t textsAt() const {
+    return morphemesAt() + morphemes_ * sizeof(MemoMorpheme);
+  }
+  size_t originAt() const { return textsAt() + textBytes_; }
+  static size_t padded(size_t n) {
+    return (n + alignof(MemoRow) - 1) / alignof(MemoRow) * alignof(MemoRow);
+  }
+  template <typename T>
+  T* at(size_t offset) const {
+    return reinterpret_cast<T*>(
+        reinterpret_cast<uintptr_t>(this) + offset);
+  }
+
+  uint64_t hash_ = 0;
+  uint32_t keyBytes_ = 0;
+  uint32_t rows_ = 0;
+  uint32_t morphemes_ = 0;
+  uint32_t textBytes_ = 0;
+  uint32_t originBytes_ = 0;
 };
 
 class WordMemo {
@@ -255,13 +305,11 @@ class WordMemo {
   // hand, the word it leads to (its parts follow it in the arena).
   void prefetchSlot(const Key& key) const;
   void prefetchWord(const Key& key) const;
-  // An empty word to fill and then hand to insert(): made in the memo's
-  // arena or, when the memo is full, kept aside until reset() or
-  // releaseAside(). The memo owns it either way.
-  MemoWord* newWord();
-  // Memoises a word of newWord() under key, one that no word has yet, and
-  // returns it; a word kept aside is returned as it is.
-  const MemoWord* insert(const Key& key, MemoWord* word);
+  // Memoises under key, which no word has yet, the word whose analyses
+  // are the candidate's results (MemoWord::build), in the memo's arena; or,
+  // when the memo is full, keeps it aside until reset() or releaseAside().
+  // The memo owns it either way.
+  MemoWord* add(const Key& key, const CandidateImpl& candidate);
   // Drops the words kept aside.
   void releaseAside() { aside_.clear(); }
 
@@ -365,7 +413,7 @@ class WordMemo {
   std::pmr::monotonic_buffer_resource arena_;
   std::vector<WordSlot> wordTable_;
   size_t wordCount_ = 0;
-  std::vector<std::unique_ptr<MemoWord>> aside_;
+  std::vector<std::unique_ptr<unsigned char[]>> aside_;
   std::unordered_map<std::string, uint32_t> unitIds_;
   std::vector<UnitKeys> units_;
   std::vector<UnitCounts> counts_;
