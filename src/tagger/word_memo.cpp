@@ -30,7 +30,7 @@ uint32_t pieceHash(unsigned code, const char* text, size_t* length) {
   return h;
 }
 
-// The arena's first block; later blocks grow geometrically.
+// The arena's first block; later blocks double up to a huge page.
 constexpr size_t ARENA_FIRST_BLOCK = 64 * 1024;
 
 uint32_t narrow(uint64_t value) {
@@ -161,7 +161,9 @@ size_t MemoWord::bytes() const {
 }
 
 WordMemo::WordMemo(size_t budget)
-    : budget_(budget), bytes_(0), arena_(ARENA_FIRST_BLOCK) {}
+    : budget_(budget),
+      bytes_(0),
+      arena_(ARENA_FIRST_BLOCK) {}
 
 void WordMemo::reset() {
   std::vector<WordSlot>().swap(wordTable_);

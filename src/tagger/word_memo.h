@@ -21,11 +21,12 @@
 #include <cstdint>
 #include <limits>
 #include <memory>
-#include <memory_resource>
+#include <new>
 #include <string>
 #include <unordered_map>
 #include <vector>
 
+#include "base/large_block.h"
 #include "result/candidate_impl.h"
 #include "result/result_impl.h"
 
@@ -76,11 +77,16 @@ class SlotTable {
   static_assert(KeyWords == 1 || KeyWords == 2, "keys of one or two words");
 
  public:
+  SlotTable() = default;
+  SlotTable(const SlotTable&) = delete;
+  SlotTable& operator=(const SlotTable&) = delete;
+  ~SlotTable() { clear(); }
+
   // The slot of key (NaN when new); valid until the next insertion.
   Value& slot(uint64_t key) {
     // Grown to keep at most four fifths of the slots in use.
-    if (5 * (size_ + 1) > 4 * slots_.size()) grow();
-    const size_t mask = slots_.size() - 1;
+    if (5 * (size_ + 1) > 4 * capacity_) grow();
+    const size_t mask = capacity_ - 1;
     const Slot wanted = slotOf(key);
     size_t i = home(key, mask);
     for (;; i = (i + 1) & mask) {
@@ -96,19 +102,21 @@ class SlotTable {
   // The address of the slot where slot(key) starts probing, as an integer
   // (0 while the table is empty), for prefetchSlots.
   uintptr_t homeAddress(uint64_t key) const {
-    if (slots_.empty()) return 0;
-    return reinterpret_cast<uintptr_t>(slots_.data()) +
-           home(key, slots_.size() - 1) * sizeof(Slot);
+    if (capacity_ == 0) return 0;
+    return reinterpret_cast<uintptr_t>(slots_) +
+           home(key, capacity_ - 1) * sizeof(Slot);
   }
   // Starts fetching from memory the slots slot(key) reads first.
   void prefetch(uint64_t key) const { prefetchSlots(homeAddress(key)); }
   void clear() {
-    std::vector<Slot>().swap(slots_);
+    releaseBlock(slots_, bytes(), alignof(Slot));
+    slots_ = nullptr;
+    capacity_ = 0;
     size_ = 0;
   }
   size_t size() const { return size_; }
   // Bytes held by the array.
-  size_t bytes() const { return slots_.capacity() * sizeof(Slot); }
+  size_t bytes() const { return capacity_ * sizeof(Slot); }
 
  private:
   static constexpr uint32_t FREE = ~static_cast<uint32_t>(0);
@@ -155,18 +163,30 @@ class SlotTable {
     Slot free;
     for (int w = 0; w < KeyWords; ++w) free.key[w] = FREE;
     free.value = unknown();
-    std::vector<Slot> slots(std::max<size_t>(1024, 2 * slots_.size()), free);
-    const size_t mask = slots.size() - 1;
-    for (const Slot& s : slots_) {
+    const size_t capacity = std::max<size_t>(1024, 2 * capacity_);
+    if (capacity > std::numeric_limits<size_t>::max() / sizeof(Slot))
+      throw std::bad_alloc();
+    Slot* slots = static_cast<Slot*>(
+        allocateBlock(capacity * sizeof(Slot), alignof(Slot)));
+    std::fill(slots, slots + capacity, free);
+    const size_t mask = capacity - 1;
+    for (size_t k = 0; k < capacity_; ++k) {
+      const Slot& s = slots_[k];
       if (isFree(s)) continue;
       size_t i = home(keyOf(s), mask);
       while (!isFree(slots[i])) i = (i + 1) & mask;
       slots[i] = s;
     }
-    slots_.swap(slots);
+    const size_t held = size_;
+    clear();
+    slots_ = slots;
+    capacity_ = capacity;
+    size_ = held;
   }
 
-  std::vector<Slot> slots_;  // every key word FREE in a free slot
+  // Storage from allocateBlock: the largest tables take huge pages.
+  Slot* slots_ = nullptr;  // every key word FREE in a free slot
+  size_t capacity_ = 0;
   size_t size_ = 0;
 };
 
@@ -403,14 +423,14 @@ class WordMemo {
   size_t budget_;
   size_t bytes_;       // words and units
   // The memoised words live in the arena, released as a whole by reset()
-  // (their parts are arena memory too, so they are not destroyed one by
-  // one), and are found through an open-addressing table of their hashes.
+  // (each is one block of plain data, not destroyed one by one), and are
+  // found through an open-addressing table of their hashes.
   struct WordSlot {
     uint64_t hash;
     MemoWord* word;  // null in a free slot
   };
   void growWords();
-  std::pmr::monotonic_buffer_resource arena_;
+  BlockArena arena_;
   std::vector<WordSlot> wordTable_;
   size_t wordCount_ = 0;
   std::vector<std::unique_ptr<unsigned char[]>> aside_;
