@@ -298,6 +298,24 @@ TEST(WordMemoTables, WordsKeepEveryPartOfTheirAnalyses) {
   // The caller's costs stay with the rows.
   word->rows()[2].within = 7.0f;
   EXPECT_EQ(memo.find(keyOf(first))->rows()[2].within, 7.0f);
+  // The distinct units the rows begin and end with, in order of first
+  // appearance, and each row's index among them.
+  const uint32_t firsts[] = {5, 9, 5}, lasts[] = {7, 7, 8};
+  word->setEndUnits(firsts, lasts);
+  ASSERT_EQ(word->firstCount(), 2u);
+  ASSERT_EQ(word->lastCount(), 2u);
+  EXPECT_EQ(word->firstUnits()[0], 5u);
+  EXPECT_EQ(word->firstUnits()[1], 9u);
+  EXPECT_EQ(word->lastUnits()[0], 7u);
+  EXPECT_EQ(word->lastUnits()[1], 8u);
+  const MemoSpan<MemoRow> rows = word->rows();
+  EXPECT_EQ(rows[0].firstOf + 10 * rows[0].lastOf, 0);
+  EXPECT_EQ(rows[1].firstOf + 10 * rows[1].lastOf, 1);
+  EXPECT_EQ(rows[2].firstOf + 10 * rows[2].lastOf, 10);
+  // The rows' other parts stay as they were.
+  word->fill(0, 10, &r);
+  EXPECT_EQ(describeResult(r), "학교/nng(10,11) 에/jkb(11,12) 1.500000");
+  EXPECT_EQ(rows[2].within, 7.0f);
 
   // A full memo keeps a new word aside: usable, but not found.
   memo.budget(0);

@@ -248,11 +248,15 @@ const MemoWord* TaggerImpl::memoWord(const Token& token) {
   for (size_t m = 0; m < morphemes.size(); ++m)
     wordIds_[at + m] =
         morphemeUnitId(morphemes[m].pos, memo->texts() + morphemes[m].text);
-  for (MemoRow& row : memo->rows()) {
-    const uint32_t* ids = wordIds_.data() + at + row.begin;
-    row.first = row.count > 0 ? ids[0] : unitId(EMPTY_UNIT);
-    row.last = row.count > 0 ? ids[row.count - 1] : unitId(EMPTY_UNIT);
+  const MemoSpan<MemoRow> rows = memo->rows();
+  endIds_.resize(2 * rows.size());
+  for (size_t r = 0; r < rows.size(); ++r) {
+    const uint32_t* ids = wordIds_.data() + at + rows[r].begin;
+    const uint32_t count = rows[r].count;
+    endIds_[r] = count > 0 ? ids[0] : unitId(EMPTY_UNIT);
+    endIds_[rows.size() + r] = count > 0 ? ids[count - 1] : unitId(EMPTY_UNIT);
   }
+  memo->setEndUnits(endIds_.data(), endIds_.data() + rows.size());
   newWords_.push_back(NewWord{memo, at});
   return memo;
 }
@@ -644,23 +648,25 @@ size_t TaggerImpl::distinctColumnUnits(size_t n) {
   lastOf_.resize(rows);
   firstUnits_.resize(rows);
   lastUnits_.resize(rows);
-  firstBegin_.assign(1, 0);
-  lastBegin_.assign(1, 0);
+  firsts_.clear();
+  lasts_.clear();
   size_t transitions = 0;
   size_t lasts = 1;  // BOE before column 0
+  size_t firstAt = 0;
+  size_t lastAt = 0;
   for (size_t i = 0; i < n; ++i) {
     const size_t at = rowStart_[i];
     const size_t count = rowStart_[i + 1] - at;
-    firstBegin_.push_back(
-        firstBegin_.back() + distinctUnits(&firstIds_[at], count,
-                                           &firstUnits_[firstBegin_.back()],
-                                           &firstOf_[at]));
-    lastBegin_.push_back(
-        lastBegin_.back() + distinctUnits(&lastIds_[at], count,
-                                          &lastUnits_[lastBegin_.back()],
-                                          &lastOf_[at]));
-    transitions += lasts * (firstBegin_[i + 1] - firstBegin_[i]);
-    lasts = lastBegin_[i + 1] - lastBegin_[i];
+    const size_t firstCount = distinctUnits(&firstIds_[at], count,
+                                            &firstUnits_[firstAt], &firstOf_[at]);
+    const size_t lastCount = distinctUnits(&lastIds_[at], count,
+                                           &lastUnits_[lastAt], &lastOf_[at]);
+    firsts_.push_back(UnitList{&firstUnits_[firstAt], firstCount});
+    lasts_.push_back(UnitList{&lastUnits_[lastAt], lastCount});
+    firstAt += firstCount;
+    lastAt += lastCount;
+    transitions += lasts * firstCount;
+    lasts = lastCount;
   }
   return transitions;
 }
@@ -669,12 +675,11 @@ template <typename F>
 void TaggerImpl::forEachTransition(size_t n, F&& f) {
   const uint32_t boe = memo_.pseudoId(BEGIN_OF_EOJUL);
   for (size_t i = 0; i < n; ++i) {
-    const uint32_t* lasts = i == 0 ? &boe : &lastUnits_[lastBegin_[i - 1]];
-    const size_t lastCount = i == 0 ? 1 : lastBegin_[i] - lastBegin_[i - 1];
-    const uint32_t* firsts = &firstUnits_[firstBegin_[i]];
-    const size_t firstCount = firstBegin_[i + 1] - firstBegin_[i];
-    for (size_t a = 0; a < lastCount; ++a)
-      for (size_t b = 0; b < firstCount; ++b) f(lasts[a], firsts[b]);
+    const UnitList lasts = i == 0 ? UnitList{&boe, 1} : lasts_[i - 1];
+    const UnitList firsts = firsts_[i];
+    for (size_t a = 0; a < lasts.count; ++a)
+      for (size_t b = 0; b < firsts.count; ++b)
+        f(lasts.units[a], firsts.units[b]);
   }
 }
 
@@ -706,14 +711,15 @@ void TaggerImpl::resolveTransitions(const ModelImpl* model, size_t n,
   }
 }
 
-unsigned long TaggerImpl::search(const ModelImpl* model) {
+unsigned long TaggerImpl::search(const ModelImpl* model,
+                                 size_t transitionCount) {
   const size_t n = rowStart_.size() - 1;
   const size_t width = std::max<size_t>(1, node_.width());
   previousScores_.resize(width);
   scores_.resize(width);
   // It holds at most width x width costs.
   if (fromRow_.size() < width * width) fromRow_.resize(width * width);
-  resolveTransitions(model, n, distinctColumnUnits(n));
+  resolveTransitions(model, n, transitionCount);
   // The transitions in the order the search meets them.
   const float* next = sentenceTransitions_.data();
   // Column 0's predecessor: BOE with score 0.
@@ -728,8 +734,8 @@ unsigned long TaggerImpl::search(const ModelImpl* model) {
     // The transitions between the distinct last units of column i - 1 and
     // the distinct first units of column i, then, for each first unit, the
     // transition from every predecessor row.
-    const size_t lasts = i == 0 ? 1 : lastBegin_[i] - lastBegin_[i - 1];
-    const size_t firsts = firstBegin_[i + 1] - firstBegin_[i];
+    const size_t lasts = i == 0 ? 1 : lasts_[i - 1].count;
+    const size_t firsts = firsts_[i].count;
     const uint32_t* lastOf = i == 0 ? &boeOf : &lastOf_[rowStart_[i - 1]];
     const uint32_t* firstOf = &firstOf_[rowStart_[i]];
     const float* transitions = next;
@@ -753,7 +759,7 @@ unsigned long TaggerImpl::search(const ModelImpl* model) {
         }
       }
       if (last) {
-        const uint32_t z = lastIds_[rowStart_[i] + j];
+        const uint32_t z = lasts_[i].units[lastOf_[rowStart_[i] + j]];
         float& end = memo_.endCost(z);
         if (std::isnan(end)) end = endCost(model, z);
         best.score += end;
@@ -800,7 +806,7 @@ int TaggerImpl::tagging(SentenceImpl* sentence) {
   }
 
   // Back-trace from the cheapest cell of the last column.
-  unsigned long j = search(model);
+  unsigned long j = search(model, distinctColumnUnits(n));
   unsigned long i = n;
   for (CandidateList::Node* column = candidates_.tail(); column != nullptr;
        column = column->prev) {
@@ -832,19 +838,29 @@ int TaggerImpl::tagColumns(const ModelImpl* model, SentenceImpl* sentence) {
   }
   if (n == 0) return 0;
 
+  // The rows of every column and the units they begin and end with, as
+  // the memo holds them for each word.
   size_t width = 0;
+  size_t transitions = 0;
+  size_t lasts = 1;  // BOE before column 0
   rowStart_.assign(1, 0);
-  firstIds_.clear();
-  lastIds_.clear();
+  firstOf_.clear();
+  lastOf_.clear();
+  firsts_.clear();
+  lasts_.clear();
   for (const Column& column : columns_) {
     const MemoWord* w = column.word;
     const MemoSpan<const MemoRow> rows = w->rows();
     if (rows.size() > width) width = rows.size();
     for (const MemoRow& row : rows) {
-      firstIds_.push_back(row.first);
-      lastIds_.push_back(row.last);
+      firstOf_.push_back(row.firstOf);
+      lastOf_.push_back(row.lastOf);
     }
-    rowStart_.push_back(firstIds_.size());
+    rowStart_.push_back(firstOf_.size());
+    firsts_.push_back(UnitList{w->firstUnits(), w->firstCount()});
+    lasts_.push_back(UnitList{w->lastUnits(), w->lastCount()});
+    transitions += lasts * w->firstCount();
+    lasts = w->lastCount();
   }
   if (node_.init(width, n) != 0) return -1;
   for (size_t i = 0; i < n; ++i) {
@@ -854,7 +870,7 @@ int TaggerImpl::tagColumns(const ModelImpl* model, SentenceImpl* sentence) {
   }
 
   // Back-trace from the cheapest cell of the last column.
-  unsigned long j = search(model);
+  unsigned long j = search(model, transitions);
   for (size_t i = n; i-- > 0;) {
     const MemoWord* w = columns_[i].word;
     if (j >= w->rows().size()) {

@@ -178,13 +178,15 @@ class TaggerImpl : public Tagger {
   // The interned ids of the first and the last unit of a result.
   uint32_t firstUnitId(const ResultImpl* r);
   uint32_t lastUnitId(const ResultImpl* r);
-  // The search proper over a matrix whose probabilities are set and the
-  // unit ids of every row (rowStart_, firstIds_, lastIds_): sets every
-  // cell's edge and score and returns the row chosen in the last column.
-  unsigned long search(const ModelImpl* model);
-  // The distinct first and last units of each of n columns, and each row's
-  // index among those of its column; returns the number of transitions the
-  // search looks up.
+  // The search proper over a matrix whose probabilities are set, the rows
+  // of each column (rowStart_) and the distinct units each column's rows
+  // begin and end with (firsts_, lasts_) with every row's index among them
+  // (firstOf_, lastOf_): sets every cell's edge and score and returns the
+  // row chosen in the last column. transitionCount is the number of
+  // transitions it looks up (forEachTransition).
+  unsigned long search(const ModelImpl* model, size_t transitionCount);
+  // Those distinct units of each of n columns, from the unit ids of every
+  // row (firstIds_, lastIds_); returns the number of transitions.
   size_t distinctColumnUnits(size_t n);
   // Calls f(a, b) for every transition the search of n columns looks up:
   // from each distinct last unit of a column (BOE before the first) to each
@@ -254,6 +256,9 @@ class TaggerImpl : public Tagger {
   UnitKeys left_;
   std::vector<unsigned short> token_;
   std::vector<uint32_t> ids_;
+  // The unit ids of the first, then of the last morpheme of each row of a
+  // new word.
+  std::vector<uint32_t> endIds_;
   uint32_t bomId_ = 0;
   uint32_t eomId_ = 0;
   CandidateImpl scratch_;
@@ -266,21 +271,26 @@ class TaggerImpl : public Tagger {
   std::vector<NewWord> newWords_;
   std::vector<uint32_t> wordIds_;
   // The sentence being tagged: its columns; per column, the index of its
-  // first row in the unit ids of every row.
+  // first row among every row; the unit ids of every row (when the columns
+  // are candidates rather than memoised words).
   std::vector<Column> columns_;
   std::vector<Token> tokens_;
   std::vector<size_t> rowStart_;
   std::vector<uint32_t> firstIds_;
   std::vector<uint32_t> lastIds_;
-  // The distinct last and first units of every column of the sentence,
-  // column i's from lastBegin_[i] and firstBegin_[i] on; and each row's
-  // index among them (by its index in firstIds_).
-  std::vector<uint32_t> lastUnits_;
+  // The distinct first and last units of every column of the sentence,
+  // in the memo or, for candidates, in firstUnits_ and lastUnits_; and each
+  // row's index among those of its column (by its index among every row).
+  struct UnitList {
+    const uint32_t* units;
+    size_t count;
+  };
+  std::vector<UnitList> firsts_;
+  std::vector<UnitList> lasts_;
   std::vector<uint32_t> firstUnits_;
-  std::vector<size_t> lastBegin_;
-  std::vector<size_t> firstBegin_;
-  std::vector<uint32_t> lastOf_;
+  std::vector<uint32_t> lastUnits_;
   std::vector<uint32_t> firstOf_;
+  std::vector<uint32_t> lastOf_;
   // For each distinct first unit of the right column, the transition from
   // every row of the left one; the scores of the left and the right rows.
   std::vector<float> fromRow_;

@@ -71,7 +71,8 @@ MemoWord::Layout MemoWord::measure(size_t keyBytes,
     for (unsigned long i = 0; i < k; ++i)
       textBytes += std::strlen(r->lexicon(static_cast<int>(i))) + 1;
   }
-  layout.rows = narrow(candidate.size());
+  // Rows are indexed in 16 bits (a word has a few hundred at most).
+  layout.rows = narrow16(candidate.size());
   layout.morphemes = narrow(morphemes);
   layout.textBytes = narrow(textBytes);
   const char* origin = candidate.origin();
@@ -105,7 +106,7 @@ MemoWord* MemoWord::build(void* block, const Layout& layout, const char* key,
        node != nullptr; node = node->next, ++row) {
     const ResultImpl* r = node->element;
     const unsigned long k = r->size();
-    *row = MemoRow{r->score(), 0.0f, 0, 0, m, static_cast<uint32_t>(k)};
+    *row = MemoRow{r->score(), 0.0f, m, static_cast<uint32_t>(k), 0, 0};
     const ResultImpl::Morpheme* rm = r->morphemes();
     for (unsigned long i = 0; i < k; ++i, ++m, ++morpheme) {
       const char* lexicon = r->lexicon(static_cast<int>(i));
@@ -120,6 +121,27 @@ MemoWord* MemoWord::build(void* block, const Layout& layout, const char* key,
     std::memcpy(word->at<char>(word->originAt()), candidate.origin(),
                 layout.originBytes);
   return word;
+}
+
+void MemoWord::setEndUnits(const uint32_t* firsts, const uint32_t* lasts) {
+  uint32_t* units = at<uint32_t>(unitsAt());
+  uint32_t* lastUnits = units + rows_;
+  MemoRow* row = at<MemoRow>(rowsAt());
+  size_t firstCount = 0;
+  size_t lastCount = 0;
+  // Rows are few: each unit is looked for among those found before it.
+  for (size_t r = 0; r < rows_; ++r) {
+    size_t f = 0;
+    while (f < firstCount && units[f] != firsts[r]) ++f;
+    if (f == firstCount) units[firstCount++] = firsts[r];
+    size_t l = 0;
+    while (l < lastCount && lastUnits[l] != lasts[r]) ++l;
+    if (l == lastCount) lastUnits[lastCount++] = lasts[r];
+    row[r].firstOf = static_cast<uint16_t>(f);
+    row[r].lastOf = static_cast<uint16_t>(l);
+  }
+  firstCount_ = static_cast<uint16_t>(firstCount);
+  lastCount_ = static_cast<uint16_t>(lastCount);
 }
 
 bool MemoWord::hasKey(const char* key, size_t size) const {

@@ -204,12 +204,12 @@ struct MemoMorpheme {
 };
 
 struct MemoRow {
-  float score;     // the analyzer's score of the result
-  float within;    // the within-eojeol cost of the result
-  uint32_t first;  // id of the unit of its first morpheme
-  uint32_t last;   // id of the unit of its last morpheme
-  uint32_t begin;  // its first morpheme in MemoWord::morphemes()
-  uint32_t count;  // its number of morphemes
+  float score;       // the analyzer's score of the result
+  float within;      // the within-eojeol cost of the result
+  uint32_t begin;    // its first morpheme in MemoWord::morphemes()
+  uint32_t count;    // its number of morphemes
+  uint16_t firstOf;  // its first morpheme's unit in MemoWord::firstUnits()
+  uint16_t lastOf;   // its last morpheme's unit in MemoWord::lastUnits()
 };
 
 // count elements from first.
@@ -226,8 +226,9 @@ struct MemoSpan {
 
 // One analysed eojeol, its analyses in the analyzer's order, in one block:
 // after this header the word's key (its 16-bit units as bytes), its rows,
-// their morphemes, their texts and the word's origin, so that a word met
-// again is read from a few adjacent cache lines.
+// the distinct units they begin and end with, their morphemes, their texts
+// and the word's origin, so that a word met again is read from a few
+// adjacent cache lines.
 class MemoWord {
  public:
   // The sizes of a word's parts, known before its block is allocated.
@@ -245,9 +246,13 @@ class MemoWord {
   // allocation, for a part beyond 32 bits.
   static Layout measure(size_t keyBytes, const CandidateImpl& candidate);
   // Makes that word in block (layout.bytes() bytes, aligned for MemoWord);
-  // within costs and unit ids are left to the caller (zero).
+  // within costs and units are left to the caller (zero, and none).
   static MemoWord* build(void* block, const Layout& layout, const char* key,
                          uint64_t hash, const CandidateImpl& candidate);
+  // Sets the distinct units the rows begin and end with, in order of first
+  // appearance, and each row's index among them, from the unit ids of each
+  // row's first and last morpheme (one per row, in row order).
+  void setEndUnits(const uint32_t* firsts, const uint32_t* lasts);
 
   uint64_t hash() const { return hash_; }
   bool hasKey(const char* key, size_t size) const;
@@ -255,6 +260,13 @@ class MemoWord {
   MemoSpan<const MemoRow> rows() const {
     return {at<const MemoRow>(rowsAt()), rows_};
   }
+  // The search's transitions are looked up by these.
+  const uint32_t* firstUnits() const { return at<const uint32_t>(unitsAt()); }
+  size_t firstCount() const { return firstCount_; }
+  const uint32_t* lastUnits() const {
+    return at<const uint32_t>(unitsAt()) + rows_;
+  }
+  size_t lastCount() const { return lastCount_; }
   MemoSpan<const MemoMorpheme> morphemes() const {
     return {at<const MemoMorpheme>(morphemesAt()), morphemes_};
   }
@@ -273,7 +285,11 @@ class MemoWord {
   // Offsets in the block; the key is padded for the rows' alignment.
   static size_t keyAt() { return sizeof(MemoWord); }
   size_t rowsAt() const { return keyAt() + padded(keyBytes_); }
-  size_t morphemesAt() const { return rowsAt() + rows_ * sizeof(MemoRow); }
+  // Room for as many first and last units as there are rows.
+  size_t unitsAt() const { return rowsAt() + rows_ * sizeof(MemoRow); }
+  size_t morphemesAt() const {
+    return unitsAt() + 2 * rows_ * sizeof(uint32_t);
+  }
   size_t textsAt() const {
     return morphemesAt() + morphemes_ * sizeof(MemoMorpheme);
   }
@@ -293,6 +309,8 @@ class MemoWord {
   uint32_t morphemes_ = 0;
   uint32_t textBytes_ = 0;
   uint32_t originBytes_ = 0;
+  uint16_t firstCount_ = 0;
+  uint16_t lastCount_ = 0;
 };
 
 class WordMemo {
