@@ -30,18 +30,19 @@ const char* EojulImpl::eojul() const { return eojul_; }
 const Result* EojulImpl::result() const { return result_; }
 
 void EojulImpl::eojul(const char* text) {
-  if (text != nullptr && eojul_ != nullptr) {
-    const size_t n = std::strlen(text) + 1;
+  eojul(text, text != nullptr ? std::strlen(text) : 0);
+}
+
+void EojulImpl::eojul(const char* text, size_t length) {
+  if (text != nullptr && eojul_ != nullptr && length < capacity_) {
     // text may lie inside the buffer: memmove.
-    if (n <= capacity_) {
-      std::memmove(eojul_, text, n);
-      return;
-    }
+    std::memmove(eojul_, text, length + 1);
+    return;
   }
   char* copy = copyText(text);
   std::free(eojul_);
   eojul_ = copy;
-  capacity_ = copy != nullptr ? std::strlen(copy) + 1 : 0;
+  capacity_ = copy != nullptr ? length + 1 : 0;
 }
 
 void EojulImpl::result(ResultImpl* result) {

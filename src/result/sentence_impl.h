@@ -33,6 +33,8 @@ class EojulImpl : public Eojul {
   // Replaces the text by a copy of `text` (null: none), in the buffer of
   // the text before when it fits.
   void eojul(const char* text);
+  // The same for a text of `length` bytes before its zero.
+  void eojul(const char* text, size_t length);
   // Takes ownership of `result`, destroying the one held before.
   void result(ResultImpl* result);
   // The held result for modification.

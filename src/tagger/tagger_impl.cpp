@@ -899,7 +899,7 @@ EojulImpl* TaggerImpl::wordOf(const Column& column, size_t row,
     }
     e->result(r);
   }
-  e->eojul(w->origin());
+  e->eojul(w->origin(), w->originLength());
   w->fill(row, column.base, r);
   return e;
 }

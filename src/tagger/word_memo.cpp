@@ -52,7 +52,7 @@ size_t MemoWord::Layout::bytes() const {
   shape.morphemes_ = morphemes;
   shape.textBytes_ = textBytes;
   shape.originBytes_ = originBytes;
-  const size_t end = shape.originAt() + originBytes;
+  const size_t end = shape.textsAt() + textBytes;
   return (end + alignof(MemoWord) - 1) / alignof(MemoWord) * alignof(MemoWord);
 }
 
