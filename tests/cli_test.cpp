@@ -338,9 +338,10 @@ TEST(WriterTest, JsonStringsAreEscapedAndValidUtf8) {
   EXPECT_EQ(s, "\"한\xF0\x9F\x98\x80 \xE2\x80\xA8\"");
 
   // Each byte that is not part of a well-formed sequence becomes U+FFFD:
-  // a stray continuation, a truncated sequence, an overlong form, a
-  // surrogate and a code point past U+10FFFF.
-  const std::string bad[] = {"\x80", "\xE2\x82", "\xC0\xAF", "\xED\xA0\x80",
+  // a stray continuation, a truncated sequence, overlong forms, surrogates
+  // and a code point past U+10FFFF.
+  const std::string bad[] = {"\x80",         "\xE2\x82",         "\xC0\xAF",
+                             "\xE0\x9F\xBF", "\xED\xA0\x80",     "\xED\xBF\xBF",
                              "\xF4\x90\x80\x80"};
   for (const std::string& b : bad) {
     s.clear();

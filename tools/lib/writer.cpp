@@ -290,13 +290,27 @@ bool parseOutputFormat(const std::string& name, OutputFormat* format) {
 
 bool isValidUtf8(const std::string& text) {
   const unsigned char* p = reinterpret_cast<const unsigned char*>(text.data());
-  size_t n = text.size();
-  while (n > 0) {
+  const unsigned char* const end = p + text.size();
+  while (p < end) {
+    const unsigned char b0 = p[0];
+    if (b0 != 0 && b0 < 0x80) {
+      ++p;
+      continue;
+    }
+    // Three-byte sequences, which Hangul takes, checked in place: neither
+    // overlong nor a surrogate.
+    if ((b0 & 0xF0) == 0xE0 && end - p >= 3 && (p[1] & 0xC0) == 0x80 &&
+        (p[2] & 0xC0) == 0x80) {
+      const uint32_t cp = ((b0 & 0x0Fu) << 12) | ((p[1] & 0x3Fu) << 6) |
+                          (p[2] & 0x3Fu);
+      if (cp < 0x800 || (cp >= 0xD800 && cp <= 0xDFFF)) return false;
+      p += 3;
+      continue;
+    }
     uint32_t cp;
-    const size_t k = decodeUtf8(p, n, &cp);
+    const size_t k = decodeUtf8(p, static_cast<size_t>(end - p), &cp);
     if (k == 0 || cp == 0) return false;
     p += k;
-    n -= k;
   }
   return true;
 }
