@@ -287,13 +287,13 @@ TEST(WordMemoTables, WordsKeepEveryPartOfTheirAnalyses) {
   EXPECT_EQ(other->origin(), nullptr);
   // Every row as the candidate had it, its offsets moved by the base.
   ResultImpl r;
-  word->fill(0, 10, &r);
+  word->fill(0, 10, memo, &r);
   EXPECT_EQ(describeResult(r), "학교/nng(10,11) 에/jkb(11,12) 1.500000");
-  word->fill(1, 10, &r);
+  word->fill(1, 10, memo, &r);
   EXPECT_EQ(describeResult(r), "-2.000000");
-  word->fill(2, 0, &r);
+  word->fill(2, 0, memo, &r);
   EXPECT_EQ(describeResult(r), longText + "/sl(0,1) /sf(1,2) 0.250000");
-  other->fill(0, 0, &r);
+  other->fill(0, 0, memo, &r);
   EXPECT_EQ(describeResult(r), "가/nng(0,1) 3.000000");
   // The caller's costs stay with the rows.
   word->rows()[2].within = 7.0f;
@@ -313,7 +313,7 @@ TEST(WordMemoTables, WordsKeepEveryPartOfTheirAnalyses) {
   EXPECT_EQ(rows[1].firstOf + 10 * rows[1].lastOf, 1);
   EXPECT_EQ(rows[2].firstOf + 10 * rows[2].lastOf, 10);
   // The rows' other parts stay as they were.
-  word->fill(0, 10, &r);
+  word->fill(0, 10, memo, &r);
   EXPECT_EQ(describeResult(r), "학교/nng(10,11) 에/jkb(11,12) 1.500000");
   EXPECT_EQ(rows[2].within, 7.0f);
 
@@ -321,7 +321,7 @@ TEST(WordMemoTables, WordsKeepEveryPartOfTheirAnalyses) {
   memo.budget(0);
   const MemoWord* aside = memo.add(keyOf(u"학"), bare);
   EXPECT_EQ(memo.find(keyOf(u"학")), nullptr);
-  aside->fill(0, 0, &r);
+  aside->fill(0, 0, memo, &r);
   EXPECT_EQ(describeResult(r), "가/nng(0,1) 3.000000");
   EXPECT_EQ(memo.words(), 2u);
 }

@@ -245,9 +245,14 @@ const MemoWord* TaggerImpl::memoWord(const Token& token) {
   const MemoSpan<const MemoMorpheme> morphemes = memo->morphemes();
   const size_t at = wordIds_.size();
   wordIds_.resize(at + morphemes.size());
-  for (size_t m = 0; m < morphemes.size(); ++m)
-    wordIds_[at + m] =
-        morphemeUnitId(morphemes[m].pos, memo->texts() + morphemes[m].text);
+  for (size_t m = 0; m < morphemes.size(); ++m) {
+    const uint32_t piece = morphemes[m].piece;
+    uint32_t& id = memo_.pieceUnit(piece);
+    if (id == WordMemo::NO_UNIT)
+      id = unitId(morphemeUnit(memo_.pieceText(piece),
+                               pos_t(memo_.pieceCode(piece))));
+    wordIds_[at + m] = id;
+  }
   const MemoSpan<MemoRow> rows = memo->rows();
   endIds_.resize(2 * rows.size());
   for (size_t r = 0; r < rows.size(); ++r) {
@@ -900,7 +905,7 @@ EojulImpl* TaggerImpl::wordOf(const Column& column, size_t row,
     e->result(r);
   }
   e->eojul(w->origin(), w->originLength());
-  w->fill(row, column.base, r);
+  w->fill(row, column.base, memo_, r);
   return e;
 }
 

@@ -169,8 +169,8 @@ class TaggerImpl : public Tagger {
   int tagColumns(const ModelImpl* model, SentenceImpl* sentence);
   // A word of `sentence`'s spares filled with the column's word and its
   // analysis `row`, not yet added; null when memory runs out.
-  static EojulImpl* wordOf(const Column& column, size_t row,
-                           SentenceImpl* sentence);
+  EojulImpl* wordOf(const Column& column, size_t row,
+                    SentenceImpl* sentence);
   // The within-eojeol cost of a result, and of the units ids[0 .. k) (the
   // ids of BOM and EOM in bomId_ and eomId_).
   float withinCost(const ModelImpl* model, const ResultImpl* r);

@@ -38,6 +38,11 @@ uint32_t narrow(uint64_t value) {
   return static_cast<uint32_t>(value);
 }
 
+uint8_t narrow8(uint64_t value) {
+  if (value > std::numeric_limits<uint8_t>::max()) throw std::bad_alloc();
+  return static_cast<uint8_t>(value);
+}
+
 uint16_t narrow16(uint64_t value) {
   if (value > std::numeric_limits<uint16_t>::max()) throw std::bad_alloc();
   return static_cast<uint16_t>(value);
@@ -50,9 +55,8 @@ size_t MemoWord::Layout::bytes() const {
   shape.keyBytes_ = keyBytes;
   shape.rows_ = rows;
   shape.morphemes_ = morphemes;
-  shape.textBytes_ = textBytes;
   shape.originBytes_ = originBytes;
-  const size_t end = shape.textsAt() + textBytes;
+  const size_t end = shape.endAt();
   return (end + alignof(MemoWord) - 1) / alignof(MemoWord) * alignof(MemoWord);
 }
 
@@ -61,20 +65,13 @@ MemoWord::Layout MemoWord::measure(size_t keyBytes,
   Layout layout;
   layout.keyBytes = narrow(keyBytes);
   uint64_t morphemes = 0;
-  uint64_t textBytes = 0;
   for (const CandidateImpl::ResultList::Node* node =
            candidate.results().head();
-       node != nullptr; node = node->next) {
-    const ResultImpl* r = node->element;
-    const unsigned long k = r->size();
-    morphemes += k;
-    for (unsigned long i = 0; i < k; ++i)
-      textBytes += std::strlen(r->lexicon(static_cast<int>(i))) + 1;
-  }
+       node != nullptr; node = node->next)
+    morphemes += node->element->size();
   // Rows are indexed in 16 bits (a word has a few hundred at most).
   layout.rows = narrow16(candidate.size());
   layout.morphemes = narrow(morphemes);
-  layout.textBytes = narrow(textBytes);
   const char* origin = candidate.origin();
   if (origin != nullptr) layout.originBytes = narrow(std::strlen(origin) + 1);
   // The block's offsets are computed in size_t, so no sum overflows; a
@@ -84,23 +81,22 @@ MemoWord::Layout MemoWord::measure(size_t keyBytes,
 }
 
 MemoWord* MemoWord::build(void* block, const Layout& layout, const char* key,
-                          uint64_t hash, const CandidateImpl& candidate) {
+                          uint64_t hash, const CandidateImpl& candidate,
+                          WordMemo* memo) {
   MemoWord* word = new (block) MemoWord();
   word->hash_ = hash;
   word->keyBytes_ = layout.keyBytes;
   word->rows_ = layout.rows;
   word->morphemes_ = layout.morphemes;
-  word->textBytes_ = layout.textBytes;
   word->originBytes_ = layout.originBytes;
   if (layout.keyBytes != 0)
     std::memcpy(word->at<char>(keyAt()), key, layout.keyBytes);
-  // The records, each text's offset in the pool being the sum of the
-  // lengths before it, and the texts.
+  if (layout.originBytes != 0)
+    std::memcpy(word->at<char>(word->originAt()), candidate.origin(),
+                layout.originBytes);
   MemoRow* row = word->at<MemoRow>(word->rowsAt());
   MemoMorpheme* morpheme = word->at<MemoMorpheme>(word->morphemesAt());
-  char* texts = word->at<char>(word->textsAt());
   uint32_t m = 0;
-  uint32_t text = 0;
   for (const CandidateImpl::ResultList::Node* node =
            candidate.results().head();
        node != nullptr; node = node->next, ++row) {
@@ -108,18 +104,11 @@ MemoWord* MemoWord::build(void* block, const Layout& layout, const char* key,
     const unsigned long k = r->size();
     *row = MemoRow{r->score(), 0.0f, m, static_cast<uint32_t>(k), 0, 0};
     const ResultImpl::Morpheme* rm = r->morphemes();
-    for (unsigned long i = 0; i < k; ++i, ++m, ++morpheme) {
-      const char* lexicon = r->lexicon(static_cast<int>(i));
-      const size_t size = std::strlen(lexicon) + 1;
-      *morpheme = MemoMorpheme{rm[i].tag, text, narrow16(rm[i].start),
-                               narrow16(rm[i].end)};
-      std::memcpy(texts + text, lexicon, size);
-      text += static_cast<uint32_t>(size);
-    }
+    for (unsigned long i = 0; i < k; ++i, ++m, ++morpheme)
+      *morpheme = MemoMorpheme{
+          memo->piece(rm[i].tag, r->lexicon(static_cast<int>(i))),
+          narrow8(rm[i].start), narrow8(rm[i].end)};
   }
-  if (layout.originBytes != 0)
-    std::memcpy(word->at<char>(word->originAt()), candidate.origin(),
-                layout.originBytes);
   return word;
 }
 
@@ -149,25 +138,23 @@ bool MemoWord::hasKey(const char* key, size_t size) const {
          (size == 0 || std::memcmp(at<const char>(keyAt()), key, size) == 0);
 }
 
-void MemoWord::fill(size_t j, unsigned long base, ResultImpl* r) const {
+void MemoWord::fill(size_t j, unsigned long base, const WordMemo& memo,
+                    ResultImpl* r) const {
   r->reset();
   const MemoRow& row = rows()[j];
   const MemoSpan<const MemoMorpheme> all = morphemes();
-  if (row.count != 0) {
-    // The row's texts lie one after another in the pool: copied at once.
-    const uint32_t first = all[row.begin].text;
-    const uint32_t end = row.begin + row.count < all.size()
-                             ? all[row.begin + row.count].text
-                             : textBytes_;
-    const uint32_t at = r->texts(texts() + first, end - first);
-    if (at != ResultImpl::TEXT_FULL) {
-      for (uint32_t m = row.begin; m < row.begin + row.count; ++m) {
-        const MemoMorpheme& mm = all[m];
-        r->appendPooled(pos_t(mm.pos), at + (mm.text - first),
-                        static_cast<unsigned long>(mm.start) + base,
-                        static_cast<unsigned long>(mm.end) + base);
-      }
+  for (uint32_t m = row.begin; m < row.begin + row.count; ++m) {
+    const MemoMorpheme& mm = all[m];
+    const uint32_t at = r->texts(memo.pieceText(mm.piece),
+                                 memo.pieceLength(mm.piece) + 1);
+    if (at == ResultImpl::TEXT_FULL) {
+      // Memory ran out: the row without morphemes rather than a part.
+      r->reset();
+      break;
     }
+    r->appendPooled(pos_t(memo.pieceCode(mm.piece)), at,
+                    static_cast<unsigned long>(mm.start) + base,
+                    static_cast<unsigned long>(mm.end) + base);
   }
   r->score(row.score);
 }
@@ -177,7 +164,6 @@ size_t MemoWord::bytes() const {
   layout.keyBytes = keyBytes_;
   layout.rows = rows_;
   layout.morphemes = morphemes_;
-  layout.textBytes = textBytes_;
   layout.originBytes = originBytes_;
   return layout.bytes();
 }
@@ -203,9 +189,9 @@ void WordMemo::reset() {
   unitTags_.clear();
   tagIds_.clear();
   logs_.clear();
+  std::vector<PieceInfo>().swap(pieceList_);
   std::vector<Piece>().swap(pieces_);
   std::string().swap(pieceTexts_);
-  pieceCount_ = 0;
   pieceBytes_ = 0;
   bytes_ = 0;
 }
@@ -272,11 +258,11 @@ MemoWord* WordMemo::add(const Key& key, const CandidateImpl& candidate) {
     std::unique_ptr<unsigned char[]> block(new unsigned char[layout.bytes()]);
     aside_.push_back(std::move(block));
     return MemoWord::build(aside_.back().get(), layout, key.data, key.hash,
-                           candidate);
+                           candidate, this);
   }
   void* block = arena_.allocate(layout.bytes(), alignof(MemoWord));
   MemoWord* word =
-      MemoWord::build(block, layout, key.data, key.hash, candidate);
+      MemoWord::build(block, layout, key.data, key.hash, candidate, this);
   // Doubled at half load.
   if (2 * (wordCount_ + 1) > wordTable_.size()) growWords();
   const size_t mask = wordTable_.size() - 1;
@@ -319,10 +305,10 @@ uint32_t WordMemo::unitId(const UnitKeys& keys) {
   return id;
 }
 
-uint32_t& WordMemo::pieceId(unsigned code, const char* text) {
+uint32_t WordMemo::piece(unsigned code, const char* text) {
   size_t length;
   const uint32_t hash = pieceHash(code, text, &length);
-  if (2 * (pieceCount_ + 1) > pieces_.size()) {
+  if (2 * (pieceList_.size() + 1) > pieces_.size()) {
     // Doubled and refilled at half load.
     std::vector<Piece> old(std::max<size_t>(64, 2 * pieces_.size()),
                            Piece{0, 0, NO_UNIT, NO_UNIT});
@@ -341,18 +327,22 @@ uint32_t& WordMemo::pieceId(unsigned code, const char* text) {
     const Piece& p = pieces_[i];
     if (p.hash == hash && p.code == code &&
         std::memcmp(pieceTexts_.data() + p.text, text, length + 1) == 0)
-      return pieces_[i].id;
+      return p.index;
   }
-  if (pieceTexts_.size() >= NO_UNIT) throw std::bad_alloc();
+  if (pieceTexts_.size() + length >= NO_UNIT || pieceList_.size() >= NO_UNIT)
+    throw std::bad_alloc();
   const uint32_t offset = static_cast<uint32_t>(pieceTexts_.size());
+  const uint32_t index = static_cast<uint32_t>(pieceList_.size());
+  pieceList_.push_back(
+      PieceInfo{code, offset, static_cast<uint32_t>(length), NO_UNIT});
   pieceTexts_.append(text, length + 1);
-  pieces_[i] = Piece{hash, code, offset, NO_UNIT};
-  ++pieceCount_;
-  const size_t held =
-      pieces_.capacity() * sizeof(Piece) + pieceTexts_.capacity();
+  pieces_[i] = Piece{hash, code, offset, index};
+  const size_t held = pieces_.capacity() * sizeof(Piece) +
+                      pieceList_.capacity() * sizeof(PieceInfo) +
+                      pieceTexts_.capacity();
   bytes_ += held - pieceBytes_;
   pieceBytes_ = held;
-  return pieces_[i].id;
+  return index;
 }
 
 uint32_t WordMemo::pseudoId(const char* name) {

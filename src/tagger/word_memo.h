@@ -197,10 +197,9 @@ using CostTable = SlotTable<float, 2>;
 // Offsets count units of the word, which the analyzer reads no further than
 // its first hundred units.
 struct MemoMorpheme {
-  uint32_t pos;    // tag code as the result holds it, flag bit included
-  uint32_t text;   // offset of the zero-terminated text in MemoWord::texts()
-  uint16_t start;
-  uint16_t end;
+  uint32_t piece;  // its tag code and text in the memo's piece table
+  uint8_t start;
+  uint8_t end;
 };
 
 struct MemoRow {
@@ -224,11 +223,14 @@ struct MemoSpan {
   T& operator[](size_t i) const { return first[i]; }
 };
 
+class WordMemo;
+
 // One analysed eojeol, its analyses in the analyzer's order, in one block:
 // after this header the word's key (its 16-bit units as bytes), its origin,
-// its rows, the distinct units they begin and end with, their morphemes and
-// their texts, so that a word met again is read from a few adjacent cache
-// lines, the ones every occurrence reads first.
+// its rows, the distinct units they begin and end with and their morphemes,
+// so that a word met again is read from a few adjacent cache lines, the
+// ones every occurrence reads first. A morpheme's tag and text are a piece
+// of the memo's piece table, which every word shares.
 class MemoWord {
  public:
   // The sizes of a word's parts, known before its block is allocated.
@@ -236,7 +238,6 @@ class MemoWord {
     uint32_t keyBytes = 0;
     uint32_t rows = 0;
     uint32_t morphemes = 0;
-    uint32_t textBytes = 0;
     uint32_t originBytes = 0;  // with the zero; none without an origin
     // Of the whole block, a multiple of alignof(MemoWord).
     size_t bytes() const;
@@ -245,10 +246,12 @@ class MemoWord {
   // the candidate's results. Throws std::bad_alloc, like a failed
   // allocation, for a part beyond 32 bits.
   static Layout measure(size_t keyBytes, const CandidateImpl& candidate);
-  // Makes that word in block (layout.bytes() bytes, aligned for MemoWord);
-  // within costs and units are left to the caller (zero, and none).
+  // Makes that word in block (layout.bytes() bytes, aligned for MemoWord),
+  // its morphemes' pieces in memo's table; within costs and units are left
+  // to the caller (zero, and none).
   static MemoWord* build(void* block, const Layout& layout, const char* key,
-                         uint64_t hash, const CandidateImpl& candidate);
+                         uint64_t hash, const CandidateImpl& candidate,
+                         WordMemo* memo);
   // Sets the distinct units the rows begin and end with, in order of first
   // appearance, and each row's index among them, from the unit ids of each
   // row's first and last morpheme (one per row, in row order).
@@ -270,7 +273,6 @@ class MemoWord {
   MemoSpan<const MemoMorpheme> morphemes() const {
     return {at<const MemoMorpheme>(morphemesAt()), morphemes_};
   }
-  const char* texts() const { return at<const char>(textsAt()); }
   // The candidate's origin, or null when it had none, and its length.
   const char* origin() const {
     return originBytes_ != 0 ? at<const char>(originAt()) : nullptr;
@@ -278,8 +280,10 @@ class MemoWord {
   size_t originLength() const {
     return originBytes_ != 0 ? originBytes_ - 1 : 0;
   }
-  // Makes r equal to row j, its offsets moved by base, reusing r's storage.
-  void fill(size_t j, unsigned long base, ResultImpl* r) const;
+  // Makes r equal to row j, its offsets moved by base, reusing r's storage;
+  // memo is the one that holds the word.
+  void fill(size_t j, unsigned long base, const WordMemo& memo,
+            ResultImpl* r) const;
   // Bytes held, for the memo's budget.
   size_t bytes() const;
 
@@ -294,7 +298,7 @@ class MemoWord {
   size_t morphemesAt() const {
     return unitsAt() + 2 * rows_ * sizeof(uint32_t);
   }
-  size_t textsAt() const {
+  size_t endAt() const {
     return morphemesAt() + morphemes_ * sizeof(MemoMorpheme);
   }
   static size_t padded(size_t n) {
@@ -310,7 +314,6 @@ class MemoWord {
   uint32_t keyBytes_ = 0;
   uint32_t rows_ = 0;
   uint32_t morphemes_ = 0;
-  uint32_t textBytes_ = 0;
   uint32_t originBytes_ = 0;
   uint16_t firstCount_ = 0;
   uint16_t lastCount_ = 0;
@@ -356,10 +359,23 @@ class WordMemo {
 
   // The id of the unit with these keys, interned when new.
   uint32_t unitId(const UnitKeys& keys);
-  // The slot of the unit id of a morpheme by its tag code (as a result
-  // holds it) and text; NO_UNIT when new, for the owner to fill.
+  // The piece of a morpheme's tag code (as a result holds it) and text:
+  // its index in the piece table, where it is added when new.
+  uint32_t piece(unsigned code, const char* text);
+  unsigned pieceCode(uint32_t piece) const { return pieceList_[piece].code; }
+  const char* pieceText(uint32_t piece) const {
+    return pieceTexts_.data() + pieceList_[piece].text;
+  }
+  uint32_t pieceLength(uint32_t piece) const {
+    return pieceList_[piece].length;
+  }
+  // The slot of a piece's unit id; NO_UNIT when new, for the owner to
+  // fill. Valid until the next new piece.
   static constexpr uint32_t NO_UNIT = 0xFFFFFFFFu;
-  uint32_t& pieceId(unsigned code, const char* text);
+  uint32_t& pieceUnit(uint32_t piece) { return pieceList_[piece].unit; }
+  uint32_t& pieceId(unsigned code, const char* text) {
+    return pieceUnit(piece(code, text));
+  }
   // The id of a pseudo unit ("BOM", "EOM", "BOE", "EOE": its name is both
   // of its keys), by the address of its name constant.
   uint32_t pseudoId(const char* name);
@@ -474,18 +490,25 @@ class WordMemo {
   std::vector<uint32_t> unitTags_;
   std::unordered_map<std::string, uint32_t> tagIds_;
   SlotTable<double, 2> logs_;
-  // The piece table: open addressing over entries whose texts lie in
-  // pieceTexts_.
+  // The piece table, in order of first use, found through open addressing
+  // over entries that hold a copy of its code and text offset; the texts,
+  // zero-terminated, lie in pieceTexts_.
+  struct PieceInfo {
+    uint32_t code;
+    uint32_t text;  // offset in pieceTexts_
+    uint32_t length;
+    uint32_t unit;
+  };
   struct Piece {
     uint32_t hash;
     uint32_t code;
     uint32_t text;  // offset in pieceTexts_, NO_UNIT in a free entry
-    uint32_t id;
+    uint32_t index;  // in pieceList_
   };
+  std::vector<PieceInfo> pieceList_;
   std::vector<Piece> pieces_;
   std::string pieceTexts_;
-  size_t pieceCount_ = 0;
-  size_t pieceBytes_ = 0;  // of pieces_ and pieceTexts_, counted in bytes_
+  size_t pieceBytes_ = 0;  // of the three, counted in bytes_
 };
 
 #endif  // TALMORO_TAGGER_WORD_MEMO_H_
