@@ -4,7 +4,9 @@
 
 #include <cstdlib>
 #include <new>
+#include <type_traits>
 
+#include "base/large_block.h"
 #include "base/revision.h"
 #include "base/text.h"
 #include "knowledge/knowledge_impl.h"
@@ -62,7 +64,15 @@ AnalyzerImpl::~AnalyzerImpl() {
   clear();
   for (uint64_t i = 0; i < spare_.size(); ++i) delete spare_.at(i);
   spare_.empty();
-  delete[] readings_;
+  if (readings_ != nullptr)
+    releaseBlock(readings_, readingBytes(), alignof(CachedReading));
+}
+
+size_t AnalyzerImpl::readingBytes() {
+  static_assert(std::is_trivial<CachedReading>::value,
+                "slots are plain memory");
+  const size_t bytes = (size_t{1} << READING_SLOT_BITS) * sizeof(CachedReading);
+  return bytes > LARGE_BLOCK ? bytes : LARGE_BLOCK;
 }
 
 void AnalyzerImpl::checkReadings() {
@@ -75,9 +85,14 @@ void AnalyzerImpl::checkReadings() {
       userGeneration == readingsUserGeneration_)
     return;
   const size_t slots = size_t{1} << READING_SLOT_BITS;
-  if (readings_ == nullptr)
-    readings_ = new (std::nothrow) CachedReading[slots];
-  if (readings_ == nullptr) return;
+  if (readings_ == nullptr) {
+    try {
+      readings_ = static_cast<CachedReading*>(
+          allocateBlock(readingBytes(), alignof(CachedReading)));
+    } catch (const std::bad_alloc&) {
+      return;  // no cache: records are parsed every time
+    }
+  }
   for (size_t k = 0; k < slots; ++k) readings_[k].buf = nullptr;
   readingsSys_ = sys;
   readingsUser_ = user;

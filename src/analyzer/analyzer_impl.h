@@ -202,7 +202,10 @@ class AnalyzerImpl : public Analyzer {
     int off;
     InterResult::Reading reading;
   };
-  static constexpr unsigned READING_SLOT_BITS = 14;
+  static constexpr unsigned READING_SLOT_BITS = 15;
+  // Its bytes: one huge page where the system has them (base/large_block.h),
+  // since the searches read it at random.
+  static size_t readingBytes();
   // Makes the reading cache fit the dictionaries as they are now.
   void checkReadings();
   CachedReading& readingSlot(int off) const {
