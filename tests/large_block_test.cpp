@@ -5,6 +5,7 @@
 #include <cmath>
 #include <cstdint>
 #include <cstring>
+#include <utility>
 #include <vector>
 
 #include "tagger/word_memo.h"
@@ -72,6 +73,32 @@ TEST(LargeBlock, ArenaHandsOutSeparateAlignedRangesAcrossBlocks) {
   unsigned char* again = static_cast<unsigned char*>(arena.allocate(10, 8));
   again[9] = 1;
   EXPECT_EQ(again[9], 1);
+}
+
+TEST(LargeBlock, ArraysAreFilledAndMoveTheirStorage) {
+  // Sizes below, at and past the point where an array takes a huge page.
+  for (size_t n : {size_t{0}, size_t{1}, size_t{1000}, LARGE_BLOCK / 16 * 3,
+                   LARGE_BLOCK / 8, LARGE_BLOCK / 8 + 1}) {
+    BlockArray<uint64_t> a(n, 0x1234);
+    ASSERT_EQ(a.size(), n);
+    EXPECT_EQ(a.bytes(), n * sizeof(uint64_t));
+    EXPECT_EQ(a.empty(), n == 0);
+    size_t wrong = 0;
+    for (uint64_t v : a) wrong += v != 0x1234;
+    EXPECT_EQ(wrong, 0u) << n;
+    if (n == 0) continue;
+    a[n - 1] = 7;
+    uint64_t* data = a.data();
+    BlockArray<uint64_t> b(std::move(a));
+    EXPECT_TRUE(a.empty());
+    EXPECT_EQ(b.data(), data);
+    EXPECT_EQ(b[n - 1], 7u);
+    BlockArray<uint64_t> c(3, 1);
+    c = std::move(b);
+    EXPECT_TRUE(b.empty());
+    EXPECT_EQ(c.size(), n);
+    EXPECT_EQ(c[n - 1], 7u);
+  }
 }
 
 TEST(LargeBlock, CostTablesGrowPastAHugePage) {

@@ -4,9 +4,7 @@
 
 #include <cstdlib>
 #include <new>
-#include <type_traits>
 
-#include "base/large_block.h"
 #include "base/revision.h"
 #include "base/text.h"
 #include "knowledge/knowledge_impl.h"
@@ -47,7 +45,6 @@ AnalyzerImpl::AnalyzerImpl(const Knowledge* knowledge,
                            const UserKnowledge* user)
     : sys_(knowledge),
       user_(user),
-      readings_(nullptr),
       readingsSys_(nullptr),
       readingsUser_(nullptr),
       readingsSysGeneration_(0),
@@ -64,15 +61,6 @@ AnalyzerImpl::~AnalyzerImpl() {
   clear();
   for (uint64_t i = 0; i < spare_.size(); ++i) delete spare_.at(i);
   spare_.empty();
-  if (readings_ != nullptr)
-    releaseBlock(readings_, readingBytes(), alignof(CachedReading));
-}
-
-size_t AnalyzerImpl::readingBytes() {
-  static_assert(std::is_trivial<CachedReading>::value,
-                "slots are plain memory");
-  const size_t bytes = (size_t{1} << READING_SLOT_BITS) * sizeof(CachedReading);
-  return bytes > LARGE_BLOCK ? bytes : LARGE_BLOCK;
 }
 
 void AnalyzerImpl::checkReadings() {
@@ -80,15 +68,14 @@ void AnalyzerImpl::checkReadings() {
   const KnowledgeImpl* user = userKnowledge();
   const uint64_t sysGeneration = sys != nullptr ? sys->generation() : 0;
   const uint64_t userGeneration = user != nullptr ? user->generation() : 0;
-  if (readings_ != nullptr && sys == readingsSys_ && user == readingsUser_ &&
+  if (!readings_.empty() && sys == readingsSys_ && user == readingsUser_ &&
       sysGeneration == readingsSysGeneration_ &&
       userGeneration == readingsUserGeneration_)
     return;
   const size_t slots = size_t{1} << READING_SLOT_BITS;
-  if (readings_ == nullptr) {
+  if (readings_.empty()) {
     try {
-      readings_ = static_cast<CachedReading*>(
-          allocateBlock(readingBytes(), alignof(CachedReading)));
+      BlockArray<CachedReading>(slots, CachedReading{}).swap(readings_);
     } catch (const std::bad_alloc&) {
       return;  // no cache: records are parsed every time
     }

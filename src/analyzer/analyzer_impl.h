@@ -18,6 +18,7 @@
 #include <vector>
 
 #include "api/talmoro.h"
+#include "base/large_block.h"
 #include "base/membuf.h"
 #include "base/opstack.h"
 #include "knowledge/inter_result.h"
@@ -202,10 +203,9 @@ class AnalyzerImpl : public Analyzer {
     int off;
     InterResult::Reading reading;
   };
+  // 2^15 slots fill most of a huge page (BlockArray), which suits reads at
+  // random.
   static constexpr unsigned READING_SLOT_BITS = 15;
-  // Its bytes: one huge page where the system has them (base/large_block.h),
-  // since the searches read it at random.
-  static size_t readingBytes();
   // Makes the reading cache fit the dictionaries as they are now.
   void checkReadings();
   CachedReading& readingSlot(int off) const {
@@ -230,7 +230,7 @@ class AnalyzerImpl : public Analyzer {
 
   const Knowledge* sys_;
   const UserKnowledge* user_;
-  CachedReading* readings_;
+  BlockArray<CachedReading> readings_;
   const KnowledgeImpl* readingsSys_;
   const KnowledgeImpl* readingsUser_;
   uint64_t readingsSysGeneration_;

@@ -208,7 +208,7 @@ int stack_compare_for_nr(const void* a, const void* b) {
 
 void AnalyzerImpl::parseRecord(InterResult* node, const membuf* buf, int off,
                                const unsigned short* text, size_t length) {
-  if (readings_ == nullptr || buf == nullptr) {
+  if (readings_.empty() || buf == nullptr) {
     node->parse(buf, off, text, length);
     return;
   }
@@ -227,7 +227,7 @@ void AnalyzerImpl::prefetchRecord(const membuf* buf, int record) const {
   if (record < 0 || record > INT32_MAX - 4 || buf == nullptr) return;
   if (static_cast<size_t>(record) < buf->size())
     __builtin_prefetch(buf->buf() + record);
-  if (readings_ != nullptr) __builtin_prefetch(&readingSlot(record + 4));
+  if (!readings_.empty()) __builtin_prefetch(&readingSlot(record + 4));
 }
 
 void AnalyzerImpl::searchTrie(const unsigned short* text, unsigned long n) {

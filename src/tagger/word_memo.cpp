@@ -174,7 +174,7 @@ WordMemo::WordMemo(size_t budget)
       arena_(ARENA_FIRST_BLOCK) {}
 
 void WordMemo::reset() {
-  std::vector<WordSlot>().swap(wordTable_);
+  BlockArray<WordSlot>().swap(wordTable_);
   wordCount_ = 0;
   aside_.clear();
   arena_.release();
@@ -275,8 +275,8 @@ MemoWord* WordMemo::add(const Key& key, const CandidateImpl& candidate) {
 }
 
 void WordMemo::growWords() {
-  std::vector<WordSlot> table(std::max<size_t>(1024, 2 * wordTable_.size()),
-                              WordSlot{0, nullptr});
+  BlockArray<WordSlot> table(std::max<size_t>(1024, 2 * wordTable_.size()),
+                             WordSlot{0, nullptr});
   const size_t mask = table.size() - 1;
   for (const WordSlot& slot : wordTable_) {
     if (slot.word == nullptr) continue;

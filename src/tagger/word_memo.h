@@ -80,13 +80,12 @@ class SlotTable {
   SlotTable() = default;
   SlotTable(const SlotTable&) = delete;
   SlotTable& operator=(const SlotTable&) = delete;
-  ~SlotTable() { clear(); }
 
   // The slot of key (NaN when new); valid until the next insertion.
   Value& slot(uint64_t key) {
     // Grown to keep at most four fifths of the slots in use.
-    if (5 * (size_ + 1) > 4 * capacity_) grow();
-    const size_t mask = capacity_ - 1;
+    if (5 * (size_ + 1) > 4 * slots_.size()) grow();
+    const size_t mask = slots_.size() - 1;
     const Slot wanted = slotOf(key);
     size_t i = home(key, mask);
     for (;; i = (i + 1) & mask) {
@@ -102,21 +101,19 @@ class SlotTable {
   // The address of the slot where slot(key) starts probing, as an integer
   // (0 while the table is empty), for prefetchSlots.
   uintptr_t homeAddress(uint64_t key) const {
-    if (capacity_ == 0) return 0;
-    return reinterpret_cast<uintptr_t>(slots_) +
-           home(key, capacity_ - 1) * sizeof(Slot);
+    if (slots_.empty()) return 0;
+    return reinterpret_cast<uintptr_t>(slots_.data()) +
+           home(key, slots_.size() - 1) * sizeof(Slot);
   }
   // Starts fetching from memory the slots slot(key) reads first.
   void prefetch(uint64_t key) const { prefetchSlots(homeAddress(key)); }
   void clear() {
-    releaseBlock(slots_, bytes(), alignof(Slot));
-    slots_ = nullptr;
-    capacity_ = 0;
+    BlockArray<Slot>().swap(slots_);
     size_ = 0;
   }
   size_t size() const { return size_; }
   // Bytes held by the array.
-  size_t bytes() const { return capacity_ * sizeof(Slot); }
+  size_t bytes() const { return slots_.bytes(); }
 
  private:
   static constexpr uint32_t FREE = ~static_cast<uint32_t>(0);
@@ -163,30 +160,18 @@ class SlotTable {
     Slot free;
     for (int w = 0; w < KeyWords; ++w) free.key[w] = FREE;
     free.value = unknown();
-    const size_t capacity = std::max<size_t>(1024, 2 * capacity_);
-    if (capacity > std::numeric_limits<size_t>::max() / sizeof(Slot))
-      throw std::bad_alloc();
-    Slot* slots = static_cast<Slot*>(
-        allocateBlock(capacity * sizeof(Slot), alignof(Slot)));
-    std::fill(slots, slots + capacity, free);
-    const size_t mask = capacity - 1;
-    for (size_t k = 0; k < capacity_; ++k) {
-      const Slot& s = slots_[k];
+    BlockArray<Slot> slots(std::max<size_t>(1024, 2 * slots_.size()), free);
+    const size_t mask = slots.size() - 1;
+    for (const Slot& s : slots_) {
       if (isFree(s)) continue;
       size_t i = home(keyOf(s), mask);
       while (!isFree(slots[i])) i = (i + 1) & mask;
       slots[i] = s;
     }
-    const size_t held = size_;
-    clear();
-    slots_ = slots;
-    capacity_ = capacity;
-    size_ = held;
+    slots_.swap(slots);
   }
 
-  // Storage from allocateBlock: the largest tables take huge pages.
-  Slot* slots_ = nullptr;  // every key word FREE in a free slot
-  size_t capacity_ = 0;
+  BlockArray<Slot> slots_;  // every key word FREE in a free slot
   size_t size_ = 0;
 };
 
@@ -468,7 +453,7 @@ class WordMemo {
   };
   void growWords();
   BlockArena arena_;
-  std::vector<WordSlot> wordTable_;
+  BlockArray<WordSlot> wordTable_;
   size_t wordCount_ = 0;
   std::vector<std::unique_ptr<unsigned char[]>> aside_;
   std::unordered_map<std::string, uint32_t> unitIds_;
