@@ -266,21 +266,66 @@ const MemoWord* TaggerImpl::memoWord(const Token& token) {
   return memo;
 }
 
+namespace {
+
+// The value a memo step holds while the step is pending at index i: a
+// quiet NaN whose payload carries i, told apart from the memo's unknown
+// value (a NaN without payload) and from any NaN arithmetic makes.
+constexpr uint32_t HELD_BITS = 0x7FE00000u;
+constexpr uint32_t HELD_MASK = 0xFFE00000u;
+constexpr uint32_t HELD_LIMIT = 0x00200000u;  // indexes below it
+
+float heldStep(uint32_t i) {
+  const uint32_t bits = HELD_BITS | i;
+  float value;
+  std::memcpy(&value, &bits, sizeof value);
+  return value;
+}
+
+bool heldIndex(float value, uint32_t* i) {
+  uint32_t bits;
+  std::memcpy(&bits, &value, sizeof bits);
+  if ((bits & HELD_MASK) != HELD_BITS) return false;
+  *i = bits & (HELD_LIMIT - 1);
+  return true;
+}
+
+constexpr uint32_t KNOWN_STEP = 0xFFFFFFFFu;
+
+}  // namespace
+
 void TaggerImpl::finishNewWords(const ModelImpl* model) {
   if (model == nullptr || newWords_.empty()) return;
   bomId_ = memo_.pseudoId(BEGIN_OF_MORPHEME);
   eomId_ = memo_.pseudoId(END_OF_MORPHEME);
-  resolveSteps(model);
+  if (!resolveSteps(model)) {
+    for (const NewWord& word : newWords_) {
+      for (MemoRow& row : word.word->rows())
+        row.within = withinCost(model, wordIds_.data() + word.ids + row.begin,
+                                row.count);
+    }
+    return;
+  }
+  // Each row's steps in order, as withinCost adds them.
+  size_t k = 0;
   for (const NewWord& word : newWords_) {
-    for (MemoRow& row : word.word->rows())
-      row.within =
-          withinCost(model, wordIds_.data() + word.ids + row.begin, row.count);
+    for (MemoRow& row : word.word->rows()) {
+      float within = 0.0f;
+      for (size_t t = 0; t <= row.count; ++t, ++k)
+        within += stepPending_[k] == KNOWN_STEP ? stepCosts_[k]
+                                                : costs_[stepPending_[k]];
+      row.within = within;
+    }
   }
 }
 
-void TaggerImpl::resolveSteps(const ModelImpl* model) {
-  // The memo slots fetched from memory in one pass, read in a second.
+bool TaggerImpl::resolveSteps(const ModelImpl* model) {
+  // The memo slots fetched from memory in one pass, read in a second, which
+  // notes every step's cost or, when new, its place among the pending ones.
   pending_.clear();
+  stepCosts_.clear();
+  stepPending_.clear();
+  bool noted = true;
   for (int round = 0; round < 2; ++round) {
     for (const NewWord& word : newWords_) {
       for (const MemoRow& row : word.word->rows()) {
@@ -290,26 +335,45 @@ void TaggerImpl::resolveSteps(const ModelImpl* model) {
           const uint32_t c = t < row.count ? ids[t] : eomId_;
           if (round == 0) {
             memo_.prefetchStep(p, c);
-          } else {
-            float& step = memo_.step(p, c);
-            if (std::isnan(step)) {
-              pending_.push_back({p, c});
-              // Held until computed below, so that a step new to several
-              // rows or words is computed once. A failure before then
-              // empties the memo (process).
+            p = c;
+            continue;
+          }
+          float& step = memo_.step(p, c);
+          uint32_t held;
+          if (heldIndex(step, &held)) {
+            // New to an earlier row or word of this batch.
+            stepCosts_.push_back(0.0f);
+            stepPending_.push_back(held);
+          } else if (std::isnan(step)) {
+            // Held until computed below, so that a step new to several
+            // rows or words is computed once. A failure before then
+            // empties the memo (process). Past the held indexes, the
+            // costs are read from the memo once computed.
+            const size_t index = pending_.size();
+            pending_.push_back({p, c});
+            if (index < HELD_LIMIT) {
+              step = heldStep(static_cast<uint32_t>(index));
+            } else {
               step = 0.0f;
+              noted = false;
             }
+            stepCosts_.push_back(0.0f);
+            stepPending_.push_back(static_cast<uint32_t>(index));
+          } else {
+            stepCosts_.push_back(step);
+            stepPending_.push_back(KNOWN_STEP);
           }
           p = c;
         }
       }
     }
   }
-  if (pending_.empty()) return;
   costs_.resize(pending_.size());
-  morphemeSteps(model, pending_.data(), pending_.size(), costs_.data());
+  if (!pending_.empty())
+    morphemeSteps(model, pending_.data(), pending_.size(), costs_.data());
   for (size_t k = 0; k < pending_.size(); ++k)
     memo_.step(pending_[k].left, pending_[k].right) = costs_[k];
+  return noted;
 }
 
 void TaggerImpl::moveBaseOffset(unsigned long base, CandidateImpl* candidate) {

@@ -198,8 +198,11 @@ class TaggerImpl : public Tagger {
   // sentenceTransitions_, those new to the memo computed and memoised.
   void resolveTransitions(const ModelImpl* model, size_t n, size_t count);
   // Memoises every step of the rows of the new words that the memo does
-  // not hold yet.
-  void resolveSteps(const ModelImpl* model);
+  // not hold yet, noting the cost of each step of each row in order
+  // (stepCosts_, or its index in costs_ in stepPending_); false when there
+  // were too many new steps to note (the rows' costs are then read from
+  // the memo).
+  bool resolveSteps(const ModelImpl* model);
 
   // The cost terms of the search, each a function of its units alone (by
   // id), so that the memo keeps each one once per distinct pair of units:
@@ -312,6 +315,8 @@ class TaggerImpl : public Tagger {
   std::vector<UnitPair> pending_;
   std::vector<size_t> pendingAt_;  // where each goes in sentenceTransitions_
   std::vector<float> costs_;
+  std::vector<float> stepCosts_;
+  std::vector<uint32_t> stepPending_;
   std::vector<float> sentenceTransitions_;
   std::vector<ModelImpl::TableWalk> walks_;
   std::vector<PairTerms> terms_;
