@@ -726,10 +726,10 @@ size_t TaggerImpl::distinctColumnUnits(size_t n) {
   for (size_t i = 0; i < n; ++i) {
     const size_t at = rowStart_[i];
     const size_t count = rowStart_[i + 1] - at;
-    const size_t firstCount = distinctUnits(&firstIds_[at], count,
-                                            &firstUnits_[firstAt], &firstOf_[at]);
-    const size_t lastCount = distinctUnits(&lastIds_[at], count,
-                                           &lastUnits_[lastAt], &lastOf_[at]);
+    const size_t firstCount = distinctUnits(
+        &firstIds_[at], count, &firstUnits_[firstAt], &firstOf_[at]);
+    const size_t lastCount = distinctUnits(
+        &lastIds_[at], count, &lastUnits_[lastAt], &lastOf_[at]);
     firsts_.push_back(UnitList{&firstUnits_[firstAt], firstCount});
     lasts_.push_back(UnitList{&lastUnits_[lastAt], lastCount});
     firstAt += firstCount;

@@ -1,9 +1,10 @@
 // WordMemo: what tagging needs of each eojeol it has analysed, kept across
 // sentences, so that a word met again is neither analysed nor scored again.
 //
-// A word keeps its analyses as compact records (morphemes with their tags,
-// offsets in the word and texts; the score; the within-eojeol cost) and,
-// for the search, the ids of the first and the last unit of each analysis.
+// A word keeps its analyses as compact records (morphemes as a piece, a tag
+// and text shared by every word, and offsets in the word; the score; the
+// within-eojeol cost) and, for the search, the distinct units its analyses
+// begin and end with.
 // Units are interned by their lexical key; the costs between two units and
 // after a unit are memoised by id. Everything holds as long as the
 // dictionaries, the model and the strictness it was computed with: the
@@ -196,7 +197,7 @@ struct MemoRow {
   uint16_t lastOf;   // its last morpheme's unit in MemoWord::lastUnits()
 };
 
-// count elements from first.
+// A view of `count` elements from `first`.
 template <typename T>
 struct MemoSpan {
   T* first;
@@ -242,7 +243,6 @@ class MemoWord {
   // row's first and last morpheme (one per row, in row order).
   void setEndUnits(const uint32_t* firsts, const uint32_t* lasts);
 
-  uint64_t hash() const { return hash_; }
   bool hasKey(const char* key, size_t size) const;
   MemoSpan<MemoRow> rows() { return {at<MemoRow>(rowsAt()), rows_}; }
   MemoSpan<const MemoRow> rows() const {
