@@ -65,8 +65,10 @@ void releaseBlock(void* block, size_t bytes, size_t alignment) noexcept {
     munmap(block, mappedSize(bytes));
     return;
   }
+#else
+  (void)bytes;  // blocks from operator new only
 #endif
-  ::operator delete(block, bytes, std::align_val_t(alignment));
+  ::operator delete(block, std::align_val_t(alignment));
 }
 
 void* BlockArena::allocate(size_t bytes, size_t alignment) {
