@@ -198,13 +198,13 @@ class AnalyzerImpl : public Analyzer {
   // word, since most records come up again in later words. Direct-mapped,
   // allocated on first use (none when memory runs out); emptied whenever a
   // dictionary is another one or has changed since it was filled.
-  struct CachedReading {
+  // A cache line each, so that a look-up reads one.
+  struct alignas(64) CachedReading {
     const membuf* buf;
     int off;
     InterResult::Reading reading;
   };
-  // 2^15 slots fill most of a huge page (BlockArray), which suits reads at
-  // random.
+  // 2^15 slots fill a huge page (BlockArray), which suits reads at random.
   static constexpr unsigned READING_SLOT_BITS = 15;
   // Makes the reading cache fit the dictionaries as they are now.
   void checkReadings();
