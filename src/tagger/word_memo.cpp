@@ -50,15 +50,7 @@ uint16_t narrow16(uint64_t value) {
 
 }  // namespace
 
-size_t MemoWord::Layout::bytes() const {
-  MemoWord shape;
-  shape.keyBytes_ = keyBytes;
-  shape.rows_ = rows;
-  shape.morphemes_ = morphemes;
-  shape.originBytes_ = originBytes;
-  const size_t end = shape.endAt();
-  return (end + alignof(MemoWord) - 1) / alignof(MemoWord) * alignof(MemoWord);
-}
+size_t MemoWord::Layout::bytes() const { return MemoWord(*this).bytes(); }
 
 MemoWord::Layout MemoWord::measure(size_t keyBytes,
                                    const CandidateImpl& candidate) {
@@ -83,12 +75,8 @@ MemoWord::Layout MemoWord::measure(size_t keyBytes,
 MemoWord* MemoWord::build(void* block, const Layout& layout, const char* key,
                           uint64_t hash, const CandidateImpl& candidate,
                           WordMemo* memo) {
-  MemoWord* word = new (block) MemoWord();
+  MemoWord* word = new (block) MemoWord(layout);
   word->hash_ = hash;
-  word->keyBytes_ = layout.keyBytes;
-  word->rows_ = layout.rows;
-  word->morphemes_ = layout.morphemes;
-  word->originBytes_ = layout.originBytes;
   if (layout.keyBytes != 0)
     std::memcpy(word->at<char>(keyAt()), key, layout.keyBytes);
   if (layout.originBytes != 0)
@@ -160,12 +148,8 @@ void MemoWord::fill(size_t j, unsigned long base, const WordMemo& memo,
 }
 
 size_t MemoWord::bytes() const {
-  Layout layout;
-  layout.keyBytes = keyBytes_;
-  layout.rows = rows_;
-  layout.morphemes = morphemes_;
-  layout.originBytes = originBytes_;
-  return layout.bytes();
+  return (endAt() + alignof(MemoWord) - 1) / alignof(MemoWord) *
+         alignof(MemoWord);
 }
 
 WordMemo::WordMemo(size_t budget)

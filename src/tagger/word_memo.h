@@ -273,7 +273,12 @@ class MemoWord {
   size_t bytes() const;
 
  private:
-  MemoWord() = default;
+  // A header for these parts, their contents still to be written.
+  explicit MemoWord(const Layout& layout)
+      : keyBytes_(layout.keyBytes),
+        rows_(layout.rows),
+        morphemes_(layout.morphemes),
+        originBytes_(layout.originBytes) {}
   // Offsets in the block; the origin is padded for the rows' alignment.
   static size_t keyAt() { return sizeof(MemoWord); }
   size_t originAt() const { return keyAt() + keyBytes_; }
