@@ -130,44 +130,11 @@ std::vector<Hit> find(const KnowledgeImpl& k, const std::u16string& s,
   return hits;
 }
 
-// The walks from every offset of q taken together, one step of each per
-// round, as the lattice search takes them; each must give exactly the hits
-// of search() from its offset.
-void expectWalksMatchSearch(const KnowledgeImpl& k, const Key& q,
-                            bool irregular) {
-  const size_t n = q.size() - 1;
-  std::vector<KnowledgeImpl::Walk> walks(n);
-  std::vector<std::vector<result_pair_type>> hits(
-      n, std::vector<result_pair_type>(KNOWLEDGE_MAX_HITS));
-  for (size_t i = 0; i < n; ++i)
-    k.startWalk(&walks[i], q.data() + i, hits[i].data(), irregular);
-  std::vector<size_t> going(n);
-  for (size_t i = 0; i < n; ++i) going[i] = i;
-  while (!going.empty()) {
-    for (size_t g : going) k.prefetchStep(walks[g]);
-    std::vector<size_t> kept;
-    for (size_t g : going)
-      if (k.step(&walks[g])) kept.push_back(g);
-    going.swap(kept);
-  }
-  for (size_t i = 0; i < n; ++i) {
-    result_pair_type alone[KNOWLEDGE_MAX_HITS];
-    const size_t count = k.search(q.data() + i, alone, irregular);
-    ASSERT_EQ(walks[i].count, count) << "offset " << i;
-    for (size_t h = 0; h < count; ++h) {
-      EXPECT_EQ(hits[i][h].value, alone[h].value);
-      EXPECT_EQ(hits[i][h].length, alone[h].length);
-      EXPECT_EQ(hits[i][h].final_consonant, alone[h].final_consonant);
-    }
-  }
-}
-
 // Searches a possibly damaged dictionary and checks that every hit names a
 // record inside the loaded buffer and that its chain stays inside it too.
 void searchInBounds(const KnowledgeImpl& k, const Key& q, size_t len) {
   result_pair_type result[KNOWLEDGE_MAX_HITS];
   for (bool irregular : {false, true}) {
-    expectWalksMatchSearch(k, q, irregular);
     size_t n = k.search(q.data(), result, irregular);
     ASSERT_LE(n, KNOWLEDGE_MAX_HITS);
     const int64_t size = static_cast<int64_t>(k.rdata()->size());
@@ -282,28 +249,6 @@ TEST(KnowledgeSearch, StoresAtMostOneHundredHits) {
   hits = find(k, std::u16string(100, u'가') + u"갈", true);
   ASSERT_EQ(hits.size(), 100u);
   EXPECT_EQ(hits[99], (Hit{std::u16string(100, u'가'), 100, 0}));
-}
-
-TEST(KnowledgeSearch, WalksTakenTogetherGiveTheHitsOfSearch) {
-  std::map<std::u16string, int> entries;
-  for (int n = 1; n <= 120; ++n) entries[std::u16string(n, u'가')] = 1;
-  for (const char16_t* w : {u"나", u"난", u"난다", u"학교", u"학교에서", u"에",
-                            u"에서", u"서", u"이", u"갈"})
-    entries[w] = 2;
-  KnowledgeImpl k;
-  ASSERT_EQ(loadBuffer(&k, makeDict(entries)), 0);
-  for (const std::u16string& text :
-       {std::u16string(u"학교에서난다"), std::u16string(u"입니다학굘"),
-        std::u16string(110, u'가') + u"갈", std::u16string(u"x난y"),
-        std::u16string(u"에")}) {
-    for (bool irregular : {false, true}) {
-      SCOPED_TRACE(irregular);
-      expectWalksMatchSearch(k, key(text), irregular);
-    }
-  }
-  // An empty dictionary ends every walk at once.
-  KnowledgeImpl fresh;
-  expectWalksMatchSearch(fresh, key(u"학교"), true);
 }
 
 TEST(KnowledgeSearch, EmptyDictionaryFindsNothing) {

@@ -22,9 +22,9 @@
 #include "base/membuf.h"
 #include "base/opstack.h"
 #include "knowledge/inter_result.h"
-#include "knowledge/knowledge_impl.h"
 
 class CandidateImpl;
+class KnowledgeImpl;
 class ResultImpl;
 
 // Longest word prefix analysed, and the number of position lists.
@@ -227,10 +227,6 @@ class AnalyzerImpl : public Analyzer {
     unsigned char finalConsonant;
   };
   std::vector<TrieHit> trieHits_;
-  // The searches that go together, and room for the hits of each of them
-  // in each dictionary.
-  static constexpr unsigned long SEARCH_WINDOW = 8;
-  std::vector<result_pair_type> searchHits_;
 
   const Knowledge* sys_;
   const UserKnowledge* user_;

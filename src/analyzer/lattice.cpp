@@ -235,60 +235,32 @@ void AnalyzerImpl::searchTrie(const unsigned short* text, unsigned long n) {
   if (n == 0) return;
   checkReadings();
   const KnowledgeImpl* dictionaries[2] = {sysKnowledge(), userKnowledge()};
+  result_pair_type hits[KNOWLEDGE_MAX_HITS];
   InterResult* spare = nullptr;  // a parsed node that was not kept
 
   // Every search first, each hit's cached reading and record fetched from
   // memory as it is found; then the nodes, in the same order, when the
-  // waits have overlapped. The searches from SEARCH_WINDOW offsets go
-  // together, one trie unit each per round, so that their waits on the trie
-  // overlap too.
+  // waits have overlapped.
   trieHits_.clear();
-  searchHits_.resize(2 * SEARCH_WINDOW * KNOWLEDGE_MAX_HITS);
-  KnowledgeImpl::Walk walks[2][SEARCH_WINDOW];
-  for (unsigned long from = 0; from < n; from += SEARCH_WINDOW) {
-    const unsigned long width = std::min(n - from, SEARCH_WINDOW);
-    for (size_t d = 0; d < 2; ++d) {
-      const KnowledgeImpl* dictionary = dictionaries[d];
+  for (unsigned long i = 0; i < n; ++i) {
+    for (const KnowledgeImpl* dictionary : dictionaries) {
       if (dictionary == nullptr) continue;
-      unsigned char going[SEARCH_WINDOW];
-      for (unsigned long k = 0; k < width; ++k) {
-        const unsigned long i = from + k;
-        const bool irregular = i == 0 || !isHangulSyllable(text[i]);
-        result_pair_type* hits =
-            &searchHits_[(d * SEARCH_WINDOW + k) * KNOWLEDGE_MAX_HITS];
-        dictionary->startWalk(&walks[d][k], text + i, hits, irregular);
-        going[k] = static_cast<unsigned char>(k);
+      const bool irregular = i == 0 || !isHangulSyllable(text[i]);
+      size_t count = dictionary->search(text + i, hits, irregular);
+      if (count > KNOWLEDGE_MAX_HITS) count = KNOWLEDGE_MAX_HITS;
+      // An irregular hit comes just before an ordinary hit of the same
+      // length; the ordinary reading wins.
+      for (size_t k = 0; k + 1 < count; ++k) {
+        if (hits[k].length == hits[k + 1].length)
+          hits[k].final_consonant = FINAL_VOID;
       }
-      for (size_t count = width; count != 0;) {
-        for (size_t g = 0; g < count; ++g)
-          dictionary->prefetchStep(walks[d][going[g]]);
-        size_t kept = 0;
-        for (size_t g = 0; g < count; ++g)
-          if (dictionary->step(&walks[d][going[g]])) going[kept++] = going[g];
-        count = kept;
-      }
-    }
-    for (unsigned long k = 0; k < width; ++k) {
-      const unsigned long i = from + k;
-      for (size_t d = 0; d < 2; ++d) {
-        const KnowledgeImpl* dictionary = dictionaries[d];
-        if (dictionary == nullptr) continue;
-        result_pair_type* hits = walks[d][k].hits;
-        const size_t count = walks[d][k].count;
-        // An irregular hit comes just before an ordinary hit of the same
-        // length; the ordinary reading wins.
-        for (size_t h = 0; h + 1 < count; ++h) {
-          if (hits[h].length == hits[h + 1].length)
-            hits[h].final_consonant = FINAL_VOID;
-        }
-        const membuf* rdata = dictionary->rdata();
-        for (size_t h = 0; h < count; ++h) {
-          const unsigned long length = hits[h].length;
-          if (length == 0 || length > n - i) continue;
-          trieHits_.push_back(TrieHit{i, dictionary, hits[h].value, length,
-                                      hits[h].final_consonant});
-          prefetchRecord(rdata, hits[h].value);
-        }
+      const membuf* rdata = dictionary->rdata();
+      for (size_t h = 0; h < count; ++h) {
+        const unsigned long length = hits[h].length;
+        if (length == 0 || length > n - i) continue;
+        trieHits_.push_back(TrieHit{i, dictionary, hits[h].value, length,
+                                    hits[h].final_consonant});
+        prefetchRecord(rdata, hits[h].value);
       }
     }
   }

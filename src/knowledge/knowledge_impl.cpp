@@ -13,6 +13,10 @@ constexpr size_t kPathMax = 4094;
 constexpr size_t kRecordsInitial = 1048576;
 constexpr size_t kRecordsBlock = 65536;
 
+constexpr unsigned short kHangulFirst = 0xAC00;
+constexpr unsigned short kHangulLast = 0xD7AF;
+constexpr unsigned short kFinalCount = 28;
+
 // dir + "/" + name, cut to kPathMax characters.
 void make_path(char (&path)[kPathMax + 1], const char* dir, const char* name) {
   std::snprintf(path, sizeof path, "%s/%s", dir, name);
@@ -165,25 +169,69 @@ void KnowledgeImpl::clearStructures() {
   releaseRecords();
 }
 
+bool KnowledgeImpl::addHit(int64_t b, size_t length,
+                           unsigned char final_consonant,
+                           result_pair_type* result, size_t* count) const {
+  // Node b ends a key when unit b is its own child with a negative base.
+  const TrieUnit& unit = unitData_[static_cast<size_t>(b)];
+  if (unit.check != static_cast<uint32_t>(b) || unit.base >= 0) return false;
+  int64_t value = -static_cast<int64_t>(unit.base) - 1;
+  if (value >= static_cast<int64_t>(indexCount_)) return false;
+  int32_t offset = indexData_[static_cast<size_t>(value)];
+  if (!isRecord(offset)) return false;
+  result[*count].value = offset;
+  result[*count].length = length;
+  result[*count].final_consonant = final_consonant;
+  ++*count;
+  return true;
+}
+
 size_t KnowledgeImpl::search(const unsigned short* key,
                              result_pair_type (&result)[KNOWLEDGE_MAX_HITS],
                              bool irregular) const {
-  Walk walk;
-  startWalk(&walk, key, result, irregular);
-  while (step(&walk)) {
-  }
-  return walk.count;
-}
+  if (key == nullptr || unitCount_ == 0) return 0;
+  const TrieUnit* units = unitData_;
+  const int64_t n = static_cast<int64_t>(unitCount_);
+  // The child of node b for unit c, or -1. A node outside the array (a
+  // negative or oversized base of a damaged trie) has no child.
+  auto child = [units, n](int64_t b, unsigned c) -> int64_t {
+    int64_t p = b + c + 1;
+    if (p >= n || units[p].check != static_cast<uint32_t>(b)) return -1;
+    return p;
+  };
 
-void KnowledgeImpl::startWalk(Walk* walk, const unsigned short* key,
-                              result_pair_type* hits, bool irregular) const {
-  walk->key = key;
-  walk->hits = hits;
-  walk->count = 0;
-  walk->depth = 0;
-  walk->irregular = irregular;
-  // A walk without a key or a trie ends at its first step.
-  walk->node = key == nullptr || unitCount_ == 0 ? -1 : unitData_[0].base;
+  size_t count = 0;
+  int64_t b = units[0].base;
+  size_t i = 0;
+  for (; key[i] != 0; ++i) {
+    if (b < 0 || b >= n) return count;
+    if (addHit(b, i, 0, result, &count) && count == KNOWLEDGE_MAX_HITS) {
+      return count;
+    }
+    unsigned short c = key[i];
+    if (irregular && c >= kHangulFirst && c <= kHangulLast) {
+      unsigned short final_index = (c - kHangulFirst) % kFinalCount;
+      if (final_index == 4 || final_index == 8 || final_index == 17) {
+        // The same syllable without its final consonant, which then belongs
+        // to the next morpheme.
+        int64_t q = child(b, static_cast<unsigned short>(c - final_index));
+        if (q >= 0) {
+          int64_t bq = units[q].base;
+          if (bq >= 0 && bq < n &&
+              addHit(bq, i + 1, static_cast<unsigned char>(final_index), result,
+                     &count) &&
+              count == KNOWLEDGE_MAX_HITS) {
+            return count;
+          }
+        }
+      }
+    }
+    int64_t p = child(b, c);
+    if (p < 0) return count;
+    b = units[p].base;
+  }
+  if (b >= 0 && b < n) addHit(b, i, 0, result, &count);
+  return count;
 }
 
 int KnowledgeImpl::next(int offset) const { return nextRecord(offset); }

@@ -36,11 +36,6 @@ struct result_pair_type {
 
 constexpr size_t KNOWLEDGE_MAX_HITS = 100;
 
-// Hangul syllables, each of 28 final-consonant forms in a row.
-constexpr unsigned short KNOWLEDGE_HANGUL_FIRST = 0xAC00;
-constexpr unsigned short KNOWLEDGE_HANGUL_LAST = 0xD7AF;
-constexpr unsigned short KNOWLEDGE_FINAL_COUNT = 28;
-
 class KnowledgeImpl : public Knowledge {
  public:
   KnowledgeImpl();
@@ -68,24 +63,6 @@ class KnowledgeImpl : public Knowledge {
   virtual size_t search(const unsigned short* key,
                         result_pair_type (&result)[KNOWLEDGE_MAX_HITS],
                         bool irregular) const;
-  // search() in steps, so that the searches from several starts of a word
-  // can go together: their units lie far apart in the trie, and the waits
-  // on memory of different searches overlap. startWalk() then step() until
-  // it returns false gives the hits search() gives, in walk.hits.
-  struct Walk {
-    const unsigned short* key;
-    result_pair_type* hits;  // room for KNOWLEDGE_MAX_HITS
-    size_t count;            // hits stored so far
-    int64_t node;            // the node reached
-    size_t depth;            // key units walked
-    bool irregular;
-  };
-  void startWalk(Walk* walk, const unsigned short* key,
-                 result_pair_type* hits, bool irregular) const;
-  // Takes the walk one key unit further; false once it has ended.
-  bool step(Walk* walk) const;
-  // Starts fetching from memory the units the walk's next step reads.
-  void prefetchStep(const Walk& walk) const;
   // The link word of the record at offset; 0 when offset is no record of
   // the buffer or the link does not lead forward to one.
   virtual int next(int offset) const;
@@ -145,82 +122,5 @@ class KnowledgeImpl : public Knowledge {
   membuf records_;                // borrows recordFile_'s bytes when loaded
   uint64_t generation_;
 };
-
-// Inline: the lattice search runs these for every unit of every search.
-inline bool KnowledgeImpl::addHit(int64_t b, size_t length,
-                                  unsigned char final_consonant,
-                                  result_pair_type* result,
-                                  size_t* count) const {
-  // Node b ends a key when unit b is its own child with a negative base.
-  const TrieUnit& unit = unitData_[static_cast<size_t>(b)];
-  if (unit.check != static_cast<uint32_t>(b) || unit.base >= 0) return false;
-  int64_t value = -static_cast<int64_t>(unit.base) - 1;
-  if (value >= static_cast<int64_t>(indexCount_)) return false;
-  int32_t offset = indexData_[static_cast<size_t>(value)];
-  if (!isRecord(offset)) return false;
-  result[*count].value = offset;
-  result[*count].length = length;
-  result[*count].final_consonant = final_consonant;
-  ++*count;
-  return true;
-}
-
-inline bool KnowledgeImpl::step(Walk* walk) const {
-  if (walk->key == nullptr) return false;
-  const TrieUnit* units = unitData_;
-  const int64_t n = static_cast<int64_t>(unitCount_);
-  const int64_t b = walk->node;
-  // A node outside the array (a negative or oversized base of a damaged
-  // trie) has no child and ends no key.
-  if (b < 0 || b >= n) return false;
-  const size_t i = walk->depth;
-  const unsigned short c = walk->key[i];
-  if (c == 0) {
-    addHit(b, i, 0, walk->hits, &walk->count);
-    return false;
-  }
-  if (addHit(b, i, 0, walk->hits, &walk->count) &&
-      walk->count == KNOWLEDGE_MAX_HITS)
-    return false;
-  // The child of node b for unit u, or -1.
-  auto child = [units, n](int64_t b, unsigned u) -> int64_t {
-    int64_t p = b + u + 1;
-    if (p >= n || units[p].check != static_cast<uint32_t>(b)) return -1;
-    return p;
-  };
-  if (walk->irregular && c >= KNOWLEDGE_HANGUL_FIRST && c <= KNOWLEDGE_HANGUL_LAST) {
-    unsigned short final_index = (c - KNOWLEDGE_HANGUL_FIRST) % KNOWLEDGE_FINAL_COUNT;
-    if (final_index == 4 || final_index == 8 || final_index == 17) {
-      // The same syllable without its final consonant, which then belongs
-      // to the next morpheme.
-      int64_t q = child(b, static_cast<unsigned short>(c - final_index));
-      if (q >= 0) {
-        int64_t bq = units[q].base;
-        if (bq >= 0 && bq < n &&
-            addHit(bq, i + 1, static_cast<unsigned char>(final_index),
-                   walk->hits, &walk->count) &&
-            walk->count == KNOWLEDGE_MAX_HITS) {
-          return false;
-        }
-      }
-    }
-  }
-  const int64_t p = child(b, c);
-  if (p < 0) return false;
-  walk->node = units[p].base;
-  walk->depth = i + 1;
-  return true;
-}
-
-inline void KnowledgeImpl::prefetchStep(const Walk& walk) const {
-  const int64_t b = walk.node;
-  if (walk.key == nullptr || b < 0 || b >= static_cast<int64_t>(unitCount_))
-    return;
-  // The unit that tells whether b ends a key, and b's child for the next
-  // key unit (the irregular child lies a few units before it).
-  __builtin_prefetch(&unitData_[b]);
-  const uint64_t p = static_cast<uint64_t>(b) + walk.key[walk.depth] + 1u;
-  if (p < unitCount_) __builtin_prefetch(&unitData_[p]);
-}
 
 #endif  // TALMORO_KNOWLEDGE_KNOWLEDGE_IMPL_H_
