@@ -9,7 +9,10 @@
 # with their output thrown away. Printed: the median wall and CPU (user +
 # system) time of each, characters per second, the throughput ratio
 # talmoro / MeCab, each one's peak resident memory, talmoro's load time
-# alone (an empty input) and its throughput with 2 threads (-t 2).
+# alone (an empty input) and its throughput with 2 threads (-t 2); then the
+# ratio taken run by run (MeCab's time over talmoro's in the same round),
+# its median and a 95% interval, which tells how far the machine's noise
+# leaves the ratio uncertain.
 #
 #   --check REF  tag the corpus once more with -f json and fail (exit 1)
 #                unless the output equals REF byte for byte
@@ -87,20 +90,32 @@ work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 
 # timed NAME RUN COMMAND...: runs COMMAND on the corpus, output discarded,
-# with its resource use in $work/NAME.RUN.
+# with its resource use in $work/NAME.RUN and its wall time in nanoseconds
+# (GNU time gives hundredths only) in $work/NAME.RUN.ns.
 timed() {
   local name=$1 run=$2; shift 2
+  local start end
+  start=$(date +%s%N)
   if ! /usr/bin/time -v -o "$work/$name.$run" "$@" < "$corpus" > /dev/null 2> "$work/$name.err"; then
     echo "speed.sh: $name failed:" >&2
     cat "$work/$name.err" >&2
     exit 1
   fi
+  end=$(date +%s%N)
+  echo $((end - start)) > "$work/$name.$run.ns"
 }
 
 echo "corpus: $corpus; $runs runs each"
+# The two programs take turns, and which one goes first alternates, so that
+# a slow minute of the machine weighs on both alike.
 for ((r = 1; r <= runs; r++)); do
-  timed talmoro "$r" "$talmoro" -d "$dic" -m "$model" -f "$format"
-  timed mecab "$r" mecab -d "$mecab_dic"
+  if ((r % 2)); then
+    timed talmoro "$r" "$talmoro" -d "$dic" -m "$model" -f "$format"
+    timed mecab "$r" mecab -d "$mecab_dic"
+  else
+    timed mecab "$r" mecab -d "$mecab_dic"
+    timed talmoro "$r" "$talmoro" -d "$dic" -m "$model" -f "$format"
+  fi
 done
 for ((r = 1; r <= runs; r++)); do
   /usr/bin/time -v -o "$work/load.$r" "$talmoro" -d "$dic" -m "$model" -f "$format" \
@@ -110,7 +125,7 @@ for ((r = 1; r <= runs; r++)); do
 done
 
 python3 - "$work" "$corpus" "$runs" <<'EOF'
-import statistics, sys
+import random, statistics, sys
 
 work, corpus, runs = sys.argv[1], sys.argv[2], int(sys.argv[3])
 with open(corpus, encoding="utf-8") as f:
@@ -142,6 +157,20 @@ l_wall, l_cpu, l_rss = measure("load")
 ml_wall, ml_cpu, _ = measure("mecabload")
 p_wall, p_cpu, p_rss = measure("threads2")
 
+# Each run's MeCab time over talmoro's time in the same round: the median,
+# and a 95% bootstrap interval of it (a fixed seed, so that the same times
+# print the same interval).
+def nanoseconds(name, r):
+    with open(f"{work}/{name}.{r}.ns") as f:
+        return int(f.read())
+
+pairs = [nanoseconds("mecab", r) / nanoseconds("talmoro", r)
+         for r in range(1, runs + 1)]
+draw = random.Random(1)
+medians = sorted(statistics.median(draw.choices(pairs, k=len(pairs)))
+                 for _ in range(2000))
+paired = (statistics.median(pairs), medians[49], medians[1949])
+
 def rate(seconds):
     return chars / seconds if seconds > 0 else float("inf")
 
@@ -155,6 +184,8 @@ print(f"load alone: talmoro {l_wall:.3f} s wall, {l_cpu:.3f} s cpu, "
       f"{l_rss / 1024:.1f} MiB; mecab {ml_wall:.3f} s wall")
 print(f"throughput talmoro/mecab: {m_wall / t_wall:.2f} (wall), "
       f"{m_cpu / t_cpu:.2f} (cpu); with -t 2: {m_wall / p_wall:.2f} (wall)")
+print(f"run by run (same round): median {paired[0]:.3f}, "
+      f"95% interval {paired[1]:.3f} to {paired[2]:.3f}")
 EOF
 
 if [ -n "$check" ] || [ -n "$save" ]; then
