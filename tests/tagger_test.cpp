@@ -274,6 +274,20 @@ TEST(TaggerSearch, TiesAndBounds) {
     EXPECT_EQ(sentence.at(0)->result(), first);
   }
 
+  // Equal predecessors: a cell takes the earlier one.
+  {
+    TaggerImpl tagger(&model);
+    addCandidate(&tagger, "x",
+                 {makeResult({{"x", NNG}}), makeResult({{"x", NNG}})});
+    addCandidate(&tagger, "y", {makeResult({{"y", NNG}})});
+    SentenceImpl sentence;
+    ASSERT_EQ(tagger.tagging(&sentence), 0);
+    const TagNode& node = tagger.matrix();
+    EXPECT_EQ(node.getScore(0, 0), node.getScore(0, 1));
+    EXPECT_EQ(node.getEdge(1, 0), 0);
+    EXPECT_LT(node.getScore(1, 0), 10000.0f);
+  }
+
   // A result of 250 unknown morphemes costs more than 10000: no
   // predecessor is taken into its cell, which gets index 0 and 100000 plus
   // the end cost, and the path falls back to result 0 of the eojeol before,

@@ -48,27 +48,3 @@ int TagNode::init(unsigned long width, unsigned long count) {
   count_ = count;
   return 0;
 }
-
-void TagNode::setEdge(unsigned long i, unsigned long j, int edge,
-                      float score) {
-  TagCell& c = cell(i, j);
-  c.edge = edge;
-  c.score = score;
-}
-
-void TagNode::setProbability(unsigned long i, unsigned long j,
-                             float probability) {
-  cell(i, j).probability = probability;
-}
-
-int TagNode::getEdge(unsigned long i, unsigned long j) const {
-  return cell(i, j).edge;
-}
-
-float TagNode::getScore(unsigned long i, unsigned long j) const {
-  return cell(i, j).score;
-}
-
-float TagNode::getProbability(unsigned long i, unsigned long j) const {
-  return cell(i, j).probability;
-}

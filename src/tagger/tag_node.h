@@ -33,11 +33,24 @@ class TagNode {
   // next init: a tagger sizes one matrix per sentence.
   void clear();
 
-  void setEdge(unsigned long i, unsigned long j, int edge, float score);
-  void setProbability(unsigned long i, unsigned long j, float probability);
-  int getEdge(unsigned long i, unsigned long j) const;
-  float getScore(unsigned long i, unsigned long j) const;
-  float getProbability(unsigned long i, unsigned long j) const;
+  // Inline: the search reads and writes every cell of every sentence.
+  void setEdge(unsigned long i, unsigned long j, int edge, float score) {
+    TagCell& c = cell(i, j);
+    c.edge = edge;
+    c.score = score;
+  }
+  void setProbability(unsigned long i, unsigned long j, float probability) {
+    cell(i, j).probability = probability;
+  }
+  int getEdge(unsigned long i, unsigned long j) const {
+    return cell(i, j).edge;
+  }
+  float getScore(unsigned long i, unsigned long j) const {
+    return cell(i, j).score;
+  }
+  float getProbability(unsigned long i, unsigned long j) const {
+    return cell(i, j).probability;
+  }
 
   unsigned long width() const { return width_; }
   unsigned long count() const { return count_; }

@@ -817,16 +817,19 @@ unsigned long TaggerImpl::search(const ModelImpl* model,
     for (size_t j = 0; j < rows; ++j) {
       const float p = node_.getProbability(i, j);
       const float* transition = &fromRow_[firstOf[j] * predecessors];
+      // The first predecessor of least total below the bound, chosen
+      // without a branch (which the data would mispredict): a total only
+      // lowers the bound when it is below it, so a bound still at
+      // PATH_BOUND means that no predecessor was taken.
       float bound = PATH_BOUND;
-      TagChoice best{0, NO_PATH_SCORE};
+      unsigned int index = 0;
       for (size_t k = 0; k < predecessors; ++k) {
         const float total = (scores[k] + p) + transition[k];
-        if (bound > total) {
-          bound = total;
-          best.score = total;
-          best.index = static_cast<unsigned int>(k);
-        }
+        const bool lower = bound > total;
+        bound = lower ? total : bound;
+        index = lower ? static_cast<unsigned int>(k) : index;
       }
+      TagChoice best{index, bound < PATH_BOUND ? bound : NO_PATH_SCORE};
       if (last) {
         const uint32_t z = lasts_[i].units[lastOf_[rowStart_[i] + j]];
         float& end = memo_.endCost(z);
