@@ -186,4 +186,24 @@ TEST(OpStack, DataSortsInPlace) {
   EXPECT_EQ(drain(s), (std::vector<int>{5, 2, 1}));
 }
 
+// Elements appended from another list keep their order after those already
+// there, also when the storage must grow several times over, and the source
+// list is left as it was.
+TEST(OpStack, PushAllAppendsInOrder) {
+  OpStack<int*> to;
+  OpStack<int*> from;
+  EXPECT_TRUE(to.pushAll(from));
+  EXPECT_EQ(to.size(), 0u);
+  to.push(at(0));
+  for (int i = 1; i < 150; ++i) from.push(at(i));
+  ASSERT_TRUE(to.pushAll(from));
+  EXPECT_EQ(from.size(), 149u);
+  ASSERT_EQ(to.size(), 150u);
+  for (int i = 0; i < 150; ++i) EXPECT_EQ(to.at(i), at(i)) << i;
+  to.push(at(150));
+  EXPECT_EQ(to.top(), at(150));
+  EXPECT_EQ(to.pop(), at(150));
+  EXPECT_EQ(to.pop(), at(149));
+}
+
 }  // namespace

@@ -289,13 +289,15 @@ void AnalyzerImpl::releaseNode(InterResult* node) {
 }
 
 void AnalyzerImpl::clear() {
-  for (unsigned long p = 0; p < usedPositions_; ++p) {
-    OpStack<InterResult*>& list = positions_[p];
-    for (uint64_t i = 0; i < list.size(); ++i) releaseNode(list.at(i));
+  // A list's nodes go back in one copy, or one by one when the spare list
+  // cannot take them all.
+  auto releaseAll = [this](OpStack<InterResult*>& list) {
+    if (!spare_.pushAll(list))
+      for (uint64_t i = 0; i < list.size(); ++i) releaseNode(list.at(i));
     list.empty();
-  }
+  };
+  for (unsigned long p = 0; p < usedPositions_; ++p) releaseAll(positions_[p]);
   usedPositions_ = 0;
-  for (uint64_t i = 0; i < pool_.size(); ++i) releaseNode(pool_.at(i));
-  pool_.empty();
+  releaseAll(pool_);
   records_.clear();
 }

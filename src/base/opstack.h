@@ -37,6 +37,16 @@ class OpStack {
     if (elements_.write(off, &value, sizeof(T)) == membuf::npos) return;
     ++count_;
   }
+  // Stores the elements of `other` after the last element, in their order;
+  // false, and nothing listed, when the element buffer could not make room.
+  bool pushAll(const OpStack& other) {
+    if (other.count_ == 0) return true;
+    if (elements_.write(count_ * sizeof(T), other.elements_.buf(),
+                        other.count_ * sizeof(T)) == membuf::npos)
+      return false;
+    count_ += other.count_;
+    return true;
+  }
   // The last pushed element, removed; a null value when empty. A cursor past
   // the new end is drawn back to it, as remove does, so that the popped
   // element is never read again.
