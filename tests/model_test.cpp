@@ -286,6 +286,49 @@ TEST(ModelTable, WalksTogetherEqualWalksAlone) {
   EXPECT_EQ(none.state, ModelImpl::TABLE_MISS);
 }
 
+// Walks over two tables at once end where each ends alone in its own
+// table; the keys found in one table are missing from or count differently
+// in the other, and there are more walks than go at once, so that the
+// window refills across the split.
+TEST(ModelTable, WalksOverTwoTablesEqualWalksAlone) {
+  ModelTrie first;
+  ModelTrie second;
+  std::string message;
+  ASSERT_TRUE(buildModelTable({{"a", 1}, {"a:b", 2}, {"학교/n_:에/jkb", 3}},
+                              &first, &message))
+      << message;
+  ASSERT_TRUE(buildModelTable({{"a", 4}, {"a:c", 5}, {"학교/n_", 6}}, &second,
+                              &message))
+      << message;
+  const auto bytes = [](const std::string& s) {
+    return reinterpret_cast<const unsigned char*>(s.data());
+  };
+  const std::vector<std::string> keys = {"a",     "a:b", "a:c", "학교/n_",
+                                         "학교/n_:에/jkb", "zz"};
+  std::vector<ModelImpl::TableWalk> walks;
+  std::vector<int64_t> alone;
+  for (const ModelTrie* table : {&first, &second}) {
+    const int64_t root = ModelImpl::tableRoot(*table);
+    for (int round = 0; round < 4; ++round) {
+      for (const std::string& key : keys) {
+        const size_t cut = round % 2 == 0 ? 0 : key.size() / 2;
+        const int64_t left = ModelImpl::tableWalk(*table, root, bytes(key), cut);
+        walks.push_back({left, bytes(key) + cut, key.size() - cut});
+        alone.push_back(ModelImpl::tableWalk(*table, left, bytes(key) + cut,
+                                             key.size() - cut));
+      }
+    }
+  }
+  const size_t split = walks.size() / 2;
+  ASSERT_GT(walks.size(), 32u);
+  ModelImpl::tableWalks(first, split, second, walks.data(), walks.size());
+  for (size_t w = 0; w < walks.size(); ++w)
+    EXPECT_EQ(walks[w].state, alone[w]) << w;
+  EXPECT_EQ(ModelImpl::tableValue(first, walks[1].state), 2);   // a:b
+  EXPECT_EQ(ModelImpl::tableValue(second, walks[split + 2].state), 5);  // a:c
+  EXPECT_EQ(walks[split + 1].state, ModelImpl::TABLE_MISS);  // a:b
+}
+
 TEST(ModelTable, DamagedFilesStayInBounds) {
   TempDir temp;
   const std::string& dir = temp.path();

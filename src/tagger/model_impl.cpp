@@ -68,8 +68,16 @@ int64_t ModelImpl::tableWalk(const ModelTrie& table, int64_t state,
 
 void ModelImpl::tableWalks(const ModelTrie& table, TableWalk* walks,
                            size_t n) {
-  const TrieUnit* units = static_cast<const TrieUnit*>(table.array());
-  const size_t size = table.size();
+  tableWalks(table, n, table, walks, n);
+}
+
+void ModelImpl::tableWalks(const ModelTrie& first, size_t split,
+                           const ModelTrie& second, TableWalk* walks,
+                           size_t n) {
+  const TrieUnit* const tables[2] = {
+      static_cast<const TrieUnit*>(first.array()),
+      static_cast<const TrieUnit*>(second.array())};
+  const size_t sizes[2] = {first.size(), second.size()};
   // Up to WINDOW walks go at once, one byte each per round, and a walk that
   // ends makes room for the next. A round first finds the unit each walk
   // reads next and starts fetching it, then reads them all: the fetches of
@@ -92,12 +100,13 @@ void ModelImpl::tableWalks(const ModelTrie& table, TableWalk* walks,
     if (count == 0) return;
     for (size_t g = 0; g < count; ++g) {
       const TableWalk& walk = walks[going[g]];
+      const size_t t = going[g] >= split;
       const uint32_t p =
           static_cast<uint32_t>(walk.state) + walk.key[walked[g]] + 1u;
       // Outside the array: unit 0 is read instead, and the walk misses.
-      inside[g] = p < size;
+      inside[g] = p < sizes[t];
       next[g] = inside[g] ? p : 0;
-      __builtin_prefetch(&units[next[g]]);
+      __builtin_prefetch(&tables[t][next[g]]);
     }
     size_t kept = 0;
     for (size_t g = 0; g < count; ++g) {
@@ -106,7 +115,7 @@ void ModelImpl::tableWalks(const ModelTrie& table, TableWalk* walks,
       // Without a branch on the loaded unit, so that a miss does not stop
       // the loads of the walks after it.
       const uint32_t b = static_cast<uint32_t>(walk.state);
-      const TrieUnit unit = units[next[g]];
+      const TrieUnit unit = tables[going[g] >= split][next[g]];
       const bool found = inside[g] & (unit.check == b);
       // TABLE_MISS has all bits set: or-ing it in stands for a miss.
       walk.state = static_cast<int64_t>(static_cast<uint32_t>(unit.base)) |

@@ -100,6 +100,10 @@ class ModelImpl : public Model {
     size_t length;
   };
   static void tableWalks(const ModelTrie& table, TableWalk* walks, size_t n);
+  // The same over two tables at once: walks [0, split) through `first`, the
+  // rest through `second`.
+  static void tableWalks(const ModelTrie& first, size_t split,
+                         const ModelTrie& second, TableWalk* walks, size_t n);
   const ModelTrie& morphemeTable() const { return mtrans_; }
   const ModelTrie& eojulTable() const { return etrans_; }
 

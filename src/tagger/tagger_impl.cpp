@@ -179,12 +179,12 @@ unsigned long TaggerImpl::process(const unsigned short* text,
       memo_.prefetchSlot(token.key);
     }
     for (const Token& token : tokens_) memo_.prefetchWord(token.key);
-    // The new words' steps are computed together once all are analysed.
+    // The new words' steps are computed together once all are analysed,
+    // with the sentence's transitions (tagColumns).
     newWords_.clear();
     wordIds_.clear();
     for (const Token& token : tokens_)
       columns_.push_back(Column{memoWord(token), token.begin});
-    finishNewWords(model);
     status = tagColumns(model, sentence);
   } catch (const std::bad_alloc&) {
     // New words may be memoised without their costs: forget them all.
@@ -294,11 +294,8 @@ constexpr uint32_t KNOWN_STEP = 0xFFFFFFFFu;
 
 }  // namespace
 
-void TaggerImpl::finishNewWords(const ModelImpl* model) {
-  if (model == nullptr || newWords_.empty()) return;
-  bomId_ = memo_.pseudoId(BEGIN_OF_MORPHEME);
-  eomId_ = memo_.pseudoId(END_OF_MORPHEME);
-  if (!resolveSteps(model)) {
+void TaggerImpl::setWithinCosts(const ModelImpl* model, bool noted) {
+  if (!noted) {
     for (const NewWord& word : newWords_) {
       for (MemoRow& row : word.word->rows())
         row.within = withinCost(model, wordIds_.data() + word.ids + row.begin,
@@ -313,16 +310,16 @@ void TaggerImpl::finishNewWords(const ModelImpl* model) {
       float within = 0.0f;
       for (size_t t = 0; t <= row.count; ++t, ++k)
         within += stepPending_[k] == KNOWN_STEP ? stepCosts_[k]
-                                                : costs_[stepPending_[k]];
+                                                : newStepCosts_[stepPending_[k]];
       row.within = within;
     }
   }
 }
 
-bool TaggerImpl::resolveSteps(const ModelImpl* model) {
+bool TaggerImpl::collectSteps() {
   // The memo slots fetched from memory in one pass, read in a second, which
   // notes every step's cost or, when new, its place among the pending ones.
-  pending_.clear();
+  pendingSteps_.clear();
   stepCosts_.clear();
   stepPending_.clear();
   bool noted = true;
@@ -345,12 +342,12 @@ bool TaggerImpl::resolveSteps(const ModelImpl* model) {
             stepCosts_.push_back(0.0f);
             stepPending_.push_back(held);
           } else if (std::isnan(step)) {
-            // Held until computed below, so that a step new to several
-            // rows or words is computed once. A failure before then
-            // empties the memo (process). Past the held indexes, the
-            // costs are read from the memo once computed.
-            const size_t index = pending_.size();
-            pending_.push_back({p, c});
+            // Held until computed, so that a step new to several rows or
+            // words is computed once. A failure before then empties the
+            // memo (process). Past the held indexes, the costs are read
+            // from the memo once computed.
+            const size_t index = pendingSteps_.size();
+            pendingSteps_.push_back({p, c});
             if (index < HELD_LIMIT) {
               step = heldStep(static_cast<uint32_t>(index));
             } else {
@@ -368,12 +365,45 @@ bool TaggerImpl::resolveSteps(const ModelImpl* model) {
       }
     }
   }
-  costs_.resize(pending_.size());
-  if (!pending_.empty())
-    morphemeSteps(model, pending_.data(), pending_.size(), costs_.data());
-  for (size_t k = 0; k < pending_.size(); ++k)
-    memo_.step(pending_[k].left, pending_[k].right) = costs_[k];
   return noted;
+}
+
+void TaggerImpl::storeSteps() {
+  for (size_t k = 0; k < pendingSteps_.size(); ++k)
+    memo_.step(pendingSteps_[k].left, pendingSteps_[k].right) =
+        newStepCosts_[k];
+}
+
+void TaggerImpl::resolveCosts(const ModelImpl* model, size_t n,
+                              size_t count) {
+  const bool newWords = !newWords_.empty();
+  bool noted = true;
+  pendingSteps_.clear();
+  if (newWords) {
+    bomId_ = memo_.pseudoId(BEGIN_OF_MORPHEME);
+    eomId_ = memo_.pseudoId(END_OF_MORPHEME);
+    noted = collectSteps();
+  }
+  collectTransitions(n, count);
+  // The walks of both kinds of cost in one batch: a sentence has few of
+  // each, and the more walks go at once, the more of their waits overlap.
+  walks_.clear();
+  terms_.clear();
+  startSteps(model, pendingSteps_.data(), pendingSteps_.size());
+  const size_t split = walks_.size();
+  const size_t transitionTerms = terms_.size();
+  startTransitions(model, pending_.data(), pending_.size());
+  ModelImpl::tableWalks(model->morphemeTable(), split, model->eojulTable(),
+                        walks_.data(), walks_.size());
+  newStepCosts_.resize(pendingSteps_.size());
+  finishSteps(model, pendingSteps_.data(), pendingSteps_.size(),
+              terms_.data(), newStepCosts_.data());
+  costs_.resize(pending_.size());
+  finishTransitions(model, pending_.data(), pending_.size(),
+                    terms_.data() + transitionTerms, costs_.data());
+  storeSteps();
+  storeTransitions();
+  if (newWords) setWithinCosts(model, noted);
 }
 
 void TaggerImpl::moveBaseOffset(unsigned long base, CandidateImpl* candidate) {
@@ -468,8 +498,15 @@ void TaggerImpl::finishLog(WordMemo::LogKind kind, uint32_t a, uint32_t b,
 
 void TaggerImpl::morphemeSteps(const ModelImpl* model, const UnitPair* pairs,
                                size_t n, float* steps) {
-  const int bom = model->getMorphemeTransitionBOM();
-  const ModelTrie& table = model->morphemeTable();
+  walks_.clear();
+  terms_.clear();
+  startSteps(model, pairs, n);
+  ModelImpl::tableWalks(model->morphemeTable(), walks_.data(), walks_.size());
+  finishSteps(model, pairs, n, terms_.data(), steps);
+}
+
+void TaggerImpl::startSteps(const ModelImpl* model, const UnitPair* pairs,
+                            size_t n) {
   // The pair counts looked up together; the tag pair's term depends on the
   // two tags only and is memoised by them. The memo entries each pair reads
   // are fetched from memory first, all at once.
@@ -479,8 +516,6 @@ void TaggerImpl::morphemeSteps(const ModelImpl* model, const UnitPair* pairs,
     memo_.prefetchTagLog(WordMemo::LOG_MORPHEME_TAGS, pairs[k].left,
                          pairs[k].right);
   }
-  walks_.clear();
-  terms_.clear();
   for (size_t k = 0; k < n; ++k) {
     const uint32_t p = pairs[k].left, c = pairs[k].right;
     const UnitCounts& counts = morphemeCounts(model, p);
@@ -491,24 +526,36 @@ void TaggerImpl::morphemeSteps(const ModelImpl* model, const UnitPair* pairs,
              &terms.tagged);
     terms_.push_back(terms);
   }
-  ModelImpl::tableWalks(table, walks_.data(), walks_.size());
+}
+
+void TaggerImpl::finishSteps(const ModelImpl* model, const UnitPair* pairs,
+                             size_t n, PairTerms* terms, float* steps) {
+  const int bom = model->getMorphemeTransitionBOM();
+  const ModelTrie& table = model->morphemeTable();
   for (size_t k = 0; k < n; ++k) {
     const uint32_t p = pairs[k].left, c = pairs[k].right;
     const UnitCounts& counts = memo_.counts(p);
-    PairTerms& terms = terms_[k];
+    PairTerms& t = terms[k];
     const float lexical =
-        ratio(walkCount(table, terms.lexicalWalk), counts.morphemeLex, bom);
+        ratio(walkCount(table, t.lexicalWalk), counts.morphemeLex, bom);
     finishLog(WordMemo::LOG_MORPHEME_TAGS, p, c, table, counts.morphemeTag,
-              bom, &terms.tagged);
-    steps[k] = static_cast<float>(-ln(lexical) - terms.tagged.value);
+              bom, &t.tagged);
+    steps[k] = static_cast<float>(-ln(lexical) - t.tagged.value);
   }
 }
 
 void TaggerImpl::eojulTransitions(const ModelImpl* model,
                                   const UnitPair* pairs, size_t n,
                                   float* transitions) {
-  const int boe = model->getEojulTransitionBOE();
-  const ModelTrie& table = model->eojulTable();
+  walks_.clear();
+  terms_.clear();
+  startTransitions(model, pairs, n);
+  ModelImpl::tableWalks(model->eojulTable(), walks_.data(), walks_.size());
+  finishTransitions(model, pairs, n, terms_.data(), transitions);
+}
+
+void TaggerImpl::startTransitions(const ModelImpl* model,
+                                  const UnitPair* pairs, size_t n) {
   // The pair counts looked up together. The terms of u's tag depend on it,
   // not on u: memoised by tag. The memo entries first fetched, as above.
   for (size_t k = 0; k < n; ++k) {
@@ -518,8 +565,6 @@ void TaggerImpl::eojulTransitions(const ModelImpl* model,
     memo_.prefetchTagLog(WordMemo::LOG_EOJUL_TAG_UNIT, u, c);
     memo_.prefetchTagLog(WordMemo::LOG_EOJUL_TAGS, u, c);
   }
-  walks_.clear();
-  terms_.clear();
   for (size_t k = 0; k < n; ++k) {
     const uint32_t u = pairs[k].left, c = pairs[k].right;
     const UnitCounts& counts = eojulCounts(model, u);
@@ -532,19 +577,25 @@ void TaggerImpl::eojulTransitions(const ModelImpl* model,
              &terms.tagged);
     terms_.push_back(terms);
   }
-  ModelImpl::tableWalks(table, walks_.data(), walks_.size());
+}
+
+void TaggerImpl::finishTransitions(const ModelImpl* model,
+                                   const UnitPair* pairs, size_t n,
+                                   PairTerms* terms, float* transitions) {
+  const int boe = model->getEojulTransitionBOE();
+  const ModelTrie& table = model->eojulTable();
   for (size_t k = 0; k < n; ++k) {
     const uint32_t u = pairs[k].left, c = pairs[k].right;
     const UnitCounts& counts = memo_.counts(u);
-    PairTerms& terms = terms_[k];
+    PairTerms& t = terms[k];
     const float lexical =
-        ratio(walkCount(table, terms.lexicalWalk), counts.eojulLex, boe);
+        ratio(walkCount(table, t.lexicalWalk), counts.eojulLex, boe);
     finishLog(WordMemo::LOG_EOJUL_TAG_UNIT, u, c, table, counts.eojulTag, boe,
-              &terms.mixed);
+              &t.mixed);
     finishLog(WordMemo::LOG_EOJUL_TAGS, u, c, table, counts.eojulTag, boe,
-              &terms.tagged);
-    transitions[k] = static_cast<float>(-ln(lexical) - 0.5 * terms.mixed.value -
-                                        terms.tagged.value);
+              &t.tagged);
+    transitions[k] = static_cast<float>(-ln(lexical) - 0.5 * t.mixed.value -
+                                        t.tagged.value);
   }
 }
 
@@ -754,9 +805,16 @@ void TaggerImpl::forEachTransition(size_t n, F&& f) {
 
 void TaggerImpl::resolveTransitions(const ModelImpl* model, size_t n,
                                     size_t count) {
+  collectTransitions(n, count);
+  if (pending_.empty()) return;
+  costs_.resize(pending_.size());
+  eojulTransitions(model, pending_.data(), pending_.size(), costs_.data());
+  storeTransitions();
+}
+
+void TaggerImpl::collectTransitions(size_t n, size_t count) {
   // The memo slots fetched from memory in one pass, so that the waits
-  // overlap, and read in a second; then the new transitions computed
-  // together.
+  // overlap, and read in a second.
   forEachTransition(
       n, [this](uint32_t a, uint32_t b) { memo_.prefetchTransition(a, b); });
   pending_.clear();
@@ -771,24 +829,22 @@ void TaggerImpl::resolveTransitions(const ModelImpl* model, size_t n,
     }
     sentenceTransitions_[at++] = t;
   });
-  if (pending_.empty()) return;
-  costs_.resize(pending_.size());
-  eojulTransitions(model, pending_.data(), pending_.size(), costs_.data());
+}
+
+void TaggerImpl::storeTransitions() {
   for (size_t k = 0; k < pending_.size(); ++k) {
     memo_.transition(pending_[k].left, pending_[k].right) = costs_[k];
     sentenceTransitions_[pendingAt_[k]] = costs_[k];
   }
 }
 
-unsigned long TaggerImpl::search(const ModelImpl* model,
-                                 size_t transitionCount) {
+unsigned long TaggerImpl::search(const ModelImpl* model) {
   const size_t n = rowStart_.size() - 1;
   const size_t width = std::max<size_t>(1, node_.width());
   previousScores_.resize(width);
   scores_.resize(width);
   // It holds at most width x width costs.
   if (fromRow_.size() < width * width) fromRow_.resize(width * width);
-  resolveTransitions(model, n, transitionCount);
   // The transitions in the order the search meets them.
   const float* next = sentenceTransitions_.data();
   // Column 0's predecessor: BOE with score 0.
@@ -878,7 +934,8 @@ int TaggerImpl::tagging(SentenceImpl* sentence) {
   }
 
   // Back-trace from the cheapest cell of the last column.
-  unsigned long j = search(model, distinctColumnUnits(n));
+  resolveTransitions(model, n, distinctColumnUnits(n));
+  unsigned long j = search(model);
   unsigned long i = n;
   for (CandidateList::Node* column = candidates_.tail(); column != nullptr;
        column = column->prev) {
@@ -934,6 +991,7 @@ int TaggerImpl::tagColumns(const ModelImpl* model, SentenceImpl* sentence) {
     transitions += lasts * w->firstCount();
     lasts = w->lastCount();
   }
+  resolveCosts(model, n, transitions);
   if (node_.init(width, n) != 0) return -1;
   for (size_t i = 0; i < n; ++i) {
     const MemoSpan<const MemoRow> rows = columns_[i].word->rows();
@@ -942,7 +1000,7 @@ int TaggerImpl::tagColumns(const ModelImpl* model, SentenceImpl* sentence) {
   }
 
   // Back-trace from the cheapest cell of the last column.
-  unsigned long j = search(model, transitions);
+  unsigned long j = search(model);
   for (size_t i = n; i-- > 0;) {
     const MemoWord* w = columns_[i].word;
     if (j >= w->rows().size()) {

@@ -159,11 +159,8 @@ class TaggerImpl : public Tagger {
     WordMemo::Key key;
   };
   // The token's word from the memo, analysed and memoised first when new;
-  // a new word's costs wait for finishNewWords.
+  // a new word's costs wait for resolveCosts.
   const MemoWord* memoWord(const Token& token);
-  // The within-eojeol costs of the rows of the words memoWord made new
-  // since newWords_ was cleared, their steps computed together.
-  void finishNewWords(const ModelImpl* model);
   // Tags the columns into the sentence; 0, or -1 when the matrix or a
   // result cannot be allocated.
   int tagColumns(const ModelImpl* model, SentenceImpl* sentence);
@@ -182,9 +179,9 @@ class TaggerImpl : public Tagger {
   // of each column (rowStart_) and the distinct units each column's rows
   // begin and end with (firsts_, lasts_) with every row's index among them
   // (firstOf_, lastOf_): sets every cell's edge and score and returns the
-  // row chosen in the last column. transitionCount is the number of
-  // transitions it looks up (forEachTransition).
-  unsigned long search(const ModelImpl* model, size_t transitionCount);
+  // row chosen in the last column. The transitions it looks up must be
+  // resolved first (resolveTransitions or resolveCosts).
+  unsigned long search(const ModelImpl* model);
   // Those distinct units of each of n columns, from the unit ids of every
   // row (firstIds_, lastIds_); returns the number of transitions.
   size_t distinctColumnUnits(size_t n);
@@ -197,12 +194,26 @@ class TaggerImpl : public Tagger {
   // (count of them), in the order of forEachTransition, into
   // sentenceTransitions_, those new to the memo computed and memoised.
   void resolveTransitions(const ModelImpl* model, size_t n, size_t count);
-  // Memoises every step of the rows of the new words that the memo does
-  // not hold yet, noting the cost of each step of each row in order
-  // (stepCosts_, or its index in costs_ in stepPending_); false when there
-  // were too many new steps to note (the rows' costs are then read from
-  // the memo).
-  bool resolveSteps(const ModelImpl* model);
+  // Its two halves: every transition looked up in the memo, those new to it
+  // listed in pending_ (with their places in pendingAt_); then, once their
+  // costs are in costs_, those memoised and put in place.
+  void collectTransitions(size_t n, size_t count);
+  void storeTransitions();
+  // The same as resolveTransitions, and before it the within-eojeol costs
+  // of the rows of the words memoWord made new since newWords_ was cleared,
+  // the new steps and the new transitions computed in one batch.
+  void resolveCosts(const ModelImpl* model, size_t n, size_t count);
+  // Lists every step of the rows of the new words that the memo does not
+  // hold yet in pendingSteps_ (each held in the memo by its index there),
+  // noting the cost of each step of each row in order (stepCosts_, or its
+  // index in newStepCosts_ in stepPending_); false when there were too many
+  // new steps to note (the rows' costs are then read from the memo).
+  bool collectSteps();
+  // The costs of the pending steps, from newStepCosts_, into the memo.
+  void storeSteps();
+  // Each new word's rows' within-eojeol costs: from the noted steps, or,
+  // when they could not all be noted, from the memo.
+  void setWithinCosts(const ModelImpl* model, bool noted);
 
   // The cost terms of the search, each a function of its units alone (by
   // id), so that the memo keeps each one once per distinct pair of units:
@@ -219,6 +230,17 @@ class TaggerImpl : public Tagger {
                      float* steps);
   void eojulTransitions(const ModelImpl* model, const UnitPair* pairs,
                         size_t n, float* transitions);
+  // Their halves, so that walks of both kinds can go together: the pairs'
+  // walks added to walks_ and their terms to terms_; then, after the walks,
+  // the costs from the terms (from `terms` on).
+  struct PairTerms;
+  void startSteps(const ModelImpl* model, const UnitPair* pairs, size_t n);
+  void finishSteps(const ModelImpl* model, const UnitPair* pairs, size_t n,
+                   PairTerms* terms, float* steps);
+  void startTransitions(const ModelImpl* model, const UnitPair* pairs,
+                        size_t n);
+  void finishTransitions(const ModelImpl* model, const UnitPair* pairs,
+                         size_t n, PairTerms* terms, float* transitions);
   // A pair count's walk from a left unit's pair state over a right key,
   // added to walks_ (its index returned), and the count it found.
   size_t addWalk(int64_t state, const std::string& right);
@@ -315,6 +337,8 @@ class TaggerImpl : public Tagger {
   std::vector<UnitPair> pending_;
   std::vector<size_t> pendingAt_;  // where each goes in sentenceTransitions_
   std::vector<float> costs_;
+  std::vector<UnitPair> pendingSteps_;
+  std::vector<float> newStepCosts_;
   std::vector<float> stepCosts_;
   std::vector<uint32_t> stepPending_;
   std::vector<float> sentenceTransitions_;
