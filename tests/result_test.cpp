@@ -116,20 +116,17 @@ TEST(ResultTest, AppendStoresMorphemesAndOffsetSettersChangeThem) {
   EXPECT_STREQ(r.lexicon(1), "에");
 }
 
-TEST(ResultTest, PooledTextsGiveWhatAppendGives) {
-  // A block of three texts copied at once, the morphemes pointing into it,
-  // after a morpheme appended the plain way.
+TEST(ResultTest, ReservedMorphemesGiveWhatAppendGives) {
+  // Three morphemes added into reserved room after one appended the plain
+  // way, beyond the inline storage of both buffers.
   ResultImpl r;
   r.append(reinterpret_cast<const unsigned char*>("책"), pos_t(NNG), 0, 1);
-  const char block[] = "학교\0에\0";
-  const uint32_t at = r.texts(block, sizeof block);
-  ASSERT_NE(at, ResultImpl::TEXT_FULL);
-  r.appendPooled(pos_t(NNG), at, 1, 3);
-  r.appendPooled(pos_t(JKB), at + 7, 3, 4);
-  r.appendPooled(pos_t(SF), at + 11, 4, 4);  // the literal's own zero
-  // Offsets outside the texts add nothing.
-  r.appendPooled(pos_t(SF), at + sizeof block, 4, 4);
-  r.appendPooled(pos_t(SF), ResultImpl::TEXT_FULL, 4, 4);
+  ASSERT_TRUE(r.reserve(3, 11));
+  r.appendReserved(pos_t(NNG), "학교", 7, 1, 3);
+  r.appendReserved(pos_t(JKB), "에", 4, 3, 4);
+  r.appendReserved(pos_t(SF), "", 1, 4, 4);
+  // No room is asked for more than the pool can count.
+  EXPECT_FALSE(r.reserve(1, ResultImpl::TEXT_FULL));
 
   ResultImpl plain;
   plain.append(reinterpret_cast<const unsigned char*>("책"), pos_t(NNG), 0, 1);
@@ -139,13 +136,15 @@ TEST(ResultTest, PooledTextsGiveWhatAppendGives) {
   plain.append(nullptr, pos_t(SF), 4, 4);
   EXPECT_EQ(describe(r), describe(plain));
 
-  // Long blocks make the pool grow.
+  // Long texts and many morphemes make both buffers grow.
   const std::string big(1000, 'a');
   ResultImpl grown;
-  const uint32_t bigAt = grown.texts(big.c_str(), big.size() + 1);
-  ASSERT_EQ(bigAt, 0u);
-  grown.appendPooled(pos_t(NNG), bigAt, 0, 1);
-  EXPECT_EQ(std::string(grown.lexicon(0)), big);
+  ASSERT_TRUE(grown.reserve(100, 100 * (big.size() + 1)));
+  for (unsigned long k = 0; k < 100; ++k)
+    grown.appendReserved(pos_t(NNG), big.c_str(), big.size() + 1, k, k + 1);
+  ASSERT_EQ(grown.size(), 100u);
+  EXPECT_EQ(std::string(grown.lexicon(99)), big);
+  EXPECT_EQ(grown.startOffset(99), 99u);
 }
 
 TEST(ResultTest, PosTagOfUnnamedCodeIsEmptyNotNull) {

@@ -126,18 +126,14 @@ void ResultImpl::append(const unsigned char* text, pos_t pos,
   appendRecord(static_cast<unsigned int>(pos), off, start, end);
 }
 
-uint32_t ResultImpl::texts(const char* texts, size_t n) {
-  if (n >= TEXT_FULL - textSize_ || !roomForText(n)) return TEXT_FULL;
-  const uint32_t off = textSize_;
-  if (n != 0) std::memcpy(text_ + off, texts, n);
-  textSize_ += static_cast<uint32_t>(n);
-  return off;
-}
-
-void ResultImpl::appendPooled(pos_t pos, uint32_t textOff, unsigned long start,
-                              unsigned long end) {
-  if (textOff >= textSize_ || !roomForMorpheme()) return;
-  appendRecord(static_cast<unsigned int>(pos), textOff, start, end);
+bool ResultImpl::reserve(size_t morphemes, size_t bytes) {
+  if (bytes >= TEXT_FULL - textSize_ || morphemes > UINT32_MAX - count_)
+    return false;
+  if (morphemes > capacity_ - count_ &&
+      !enlargeInlineBuffer(m_, capacity_, count_, count_ + morphemes,
+                           inlineMorphemes_))
+    return false;
+  return roomForText(bytes);
 }
 
 void ResultImpl::set(const Knowledge* /*knowledge*/,

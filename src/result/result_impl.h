@@ -12,6 +12,7 @@
 #define TALMORO_RESULT_RESULT_IMPL_H_
 
 #include <cstdint>
+#include <cstring>
 
 #include "api/talmoro.h"
 #include "base/membuf.h"
@@ -88,15 +89,20 @@ class ResultImpl final : public Result {
   // memory runs out.
   void append(const unsigned char* text, pos_t pos, unsigned long start,
               unsigned long end);
-  // append() for morphemes whose texts are already in the pool: texts
-  // copies n bytes of zero-terminated texts into it and returns where they
-  // begin (TEXT_FULL when memory runs out); appendPooled adds a morpheme
-  // whose text starts at offset textOff of the pool (nothing for an offset
-  // outside the texts).
+  // The bytes of texts a result can count: its pool stays below this.
   static constexpr uint32_t TEXT_FULL = 0xFFFFFFFFu;
-  uint32_t texts(const char* texts, size_t n);
-  void appendPooled(pos_t pos, uint32_t textOff, unsigned long start,
-                    unsigned long end);
+  // Room for `morphemes` more morphemes and `bytes` more bytes of texts,
+  // which appendReserved then fills without checks; false when memory runs
+  // out. appendReserved adds a morpheme with its n bytes of zero-terminated
+  // text, as append() does.
+  bool reserve(size_t morphemes, size_t bytes);
+  void appendReserved(pos_t pos, const char* text, size_t n,
+                      unsigned long start, unsigned long end) {
+    std::memcpy(text_ + textSize_, text, n);
+    m_[count_++] =
+        Morpheme{static_cast<unsigned int>(pos), textSize_, start, end};
+    textSize_ += static_cast<uint32_t>(n);
+  }
 
   // Adds the morphemes of every node of a lattice path, read in the path's
   // own order (rewind, then next). The dictionary is not consulted.

@@ -131,18 +131,20 @@ void MemoWord::fill(size_t j, unsigned long base, const WordMemo& memo,
   r->reset();
   const MemoRow& row = rows()[j];
   const MemoSpan<const MemoMorpheme> all = morphemes();
-  for (uint32_t m = row.begin; m < row.begin + row.count; ++m) {
-    const MemoMorpheme& mm = all[m];
-    const uint32_t at = r->texts(memo.pieceText(mm.piece),
-                                 memo.pieceLength(mm.piece) + 1);
-    if (at == ResultImpl::TEXT_FULL) {
-      // Memory ran out: the row without morphemes rather than a part.
-      r->reset();
-      break;
+  const uint32_t end = row.begin + row.count;
+  size_t bytes = 0;
+  for (uint32_t m = row.begin; m < end; ++m)
+    bytes += memo.pieceLength(all[m].piece) + 1;
+  // Memory ran out: the row without morphemes rather than a part.
+  if (r->reserve(row.count, bytes)) {
+    for (uint32_t m = row.begin; m < end; ++m) {
+      const MemoMorpheme& mm = all[m];
+      r->appendReserved(pos_t(memo.pieceCode(mm.piece)),
+                        memo.pieceText(mm.piece),
+                        memo.pieceLength(mm.piece) + 1,
+                        static_cast<unsigned long>(mm.start) + base,
+                        static_cast<unsigned long>(mm.end) + base);
     }
-    r->appendPooled(pos_t(memo.pieceCode(mm.piece)), at,
-                    static_cast<unsigned long>(mm.start) + base,
-                    static_cast<unsigned long>(mm.end) + base);
   }
   r->score(row.score);
 }
