@@ -312,7 +312,8 @@ TEST(ModelTable, WalksOverTwoTablesEqualWalksAlone) {
     for (int round = 0; round < 4; ++round) {
       for (const std::string& key : keys) {
         const size_t cut = round % 2 == 0 ? 0 : key.size() / 2;
-        const int64_t left = ModelImpl::tableWalk(*table, root, bytes(key), cut);
+        const int64_t left =
+            ModelImpl::tableWalk(*table, root, bytes(key), cut);
         walks.push_back({left, bytes(key) + cut, key.size() - cut});
         alone.push_back(ModelImpl::tableWalk(*table, left, bytes(key) + cut,
                                              key.size() - cut));

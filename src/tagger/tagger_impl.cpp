@@ -309,8 +309,9 @@ void TaggerImpl::setWithinCosts(const ModelImpl* model, bool noted) {
     for (MemoRow& row : word.word->rows()) {
       float within = 0.0f;
       for (size_t t = 0; t <= row.count; ++t, ++k)
-        within += stepPending_[k] == KNOWN_STEP ? stepCosts_[k]
-                                                : newStepCosts_[stepPending_[k]];
+        within += stepPending_[k] == KNOWN_STEP
+                      ? stepCosts_[k]
+                      : newStepCosts_[stepPending_[k]];
       row.within = within;
     }
   }
