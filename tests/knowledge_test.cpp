@@ -10,6 +10,7 @@
 #include <memory>
 #include <random>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "knowledge/knowledge_impl.h"
@@ -130,9 +131,41 @@ std::vector<Hit> find(const KnowledgeImpl& k, const std::u16string& s,
   return hits;
 }
 
+// searchEach over the first n units of q, each start searched with or
+// without the irregular hits by turns: at every start, the hits search()
+// finds there that end within the n units, in the same order.
+void expectSearchEachAsSearch(const KnowledgeImpl& k, const Key& q, size_t n) {
+  ASSERT_LE(n, KNOWLEDGE_MAX_STARTS);
+  std::vector<result_pair_type> each(KNOWLEDGE_MAX_HITS * n);
+  size_t counts[KNOWLEDGE_MAX_STARTS];
+  for (bool firstIrregular : {false, true}) {
+    bool irregular[KNOWLEDGE_MAX_STARTS];
+    for (size_t i = 0; i < n; ++i)
+      irregular[i] = firstIrregular == (i % 2 == 0);
+    k.searchEach(q.data(), n, irregular, each.data(), counts);
+    for (size_t i = 0; i < n; ++i) {
+      result_pair_type alone[KNOWLEDGE_MAX_HITS];
+      const size_t found = k.search(q.data() + i, alone, irregular[i]);
+      // (record, length, final consonant) of each hit.
+      std::vector<std::tuple<int, size_t, int>> expected, got;
+      for (size_t h = 0; h < found; ++h)
+        if (alone[h].length <= n - i)
+          expected.emplace_back(alone[h].value, alone[h].length,
+                                alone[h].final_consonant);
+      ASSERT_LE(counts[i], KNOWLEDGE_MAX_HITS);
+      for (size_t h = 0; h < counts[i]; ++h) {
+        const result_pair_type& r = each[KNOWLEDGE_MAX_HITS * i + h];
+        got.emplace_back(r.value, r.length, r.final_consonant);
+      }
+      ASSERT_EQ(got, expected) << "start " << i << " of " << n;
+    }
+  }
+}
+
 // Searches a possibly damaged dictionary and checks that every hit names a
 // record inside the loaded buffer and that its chain stays inside it too.
 void searchInBounds(const KnowledgeImpl& k, const Key& q, size_t len) {
+  expectSearchEachAsSearch(k, q, len);
   result_pair_type result[KNOWLEDGE_MAX_HITS];
   for (bool irregular : {false, true}) {
     size_t n = k.search(q.data(), result, irregular);
@@ -249,6 +282,30 @@ TEST(KnowledgeSearch, StoresAtMostOneHundredHits) {
   hits = find(k, std::u16string(100, u'가') + u"갈", true);
   ASSERT_EQ(hits.size(), 100u);
   EXPECT_EQ(hits[99], (Hit{std::u16string(100, u'가'), 100, 0}));
+}
+
+TEST(KnowledgeSearch, SearchEachFindsWhatEachStartFinds) {
+  KnowledgeImpl k;
+  ASSERT_EQ(loadBuffer(&k, makeDict({GA, GADA, GAL, u"나", u"난", u"난다", u"이",
+                                     u"학교", u"교", u"에서", u"다"})),
+            0);
+  for (const char16_t* s : {u"갈다", u"난다가갈다", u"학굘", u"x가다", u"가",
+                            u"학교에서난다", u"입니다학굡니다"}) {
+    const Key q = key(s);
+    // The whole text, and texts cut short inside it: hits past the cut
+    // are not kept.
+    for (size_t n = 1; n < q.size(); ++n) expectSearchEachAsSearch(k, q, n);
+  }
+  // Every start of a text as long as a word may be.
+  std::map<std::u16string, int> entries;
+  for (int n = 1; n <= 150; ++n) entries[std::u16string(n, u'가')] = 1;
+  KnowledgeImpl many;
+  ASSERT_EQ(loadBuffer(&many, makeDict(entries)), 0);
+  expectSearchEachAsSearch(many, key(std::u16string(160, u'가')),
+                           KNOWLEDGE_MAX_STARTS);
+  const std::u16string withIrregular =
+      std::u16string(60, u'가') + u"갈" + std::u16string(50, u'가');
+  expectSearchEachAsSearch(many, key(withIrregular), KNOWLEDGE_MAX_STARTS);
 }
 
 TEST(KnowledgeSearch, EmptyDictionaryFindsNothing) {

@@ -22,9 +22,9 @@
 #include "base/membuf.h"
 #include "base/opstack.h"
 #include "knowledge/inter_result.h"
+#include "knowledge/knowledge_impl.h"
 
 class CandidateImpl;
-class KnowledgeImpl;
 class ResultImpl;
 
 // Longest word prefix analysed, and the number of position lists.
@@ -227,6 +227,10 @@ class AnalyzerImpl : public Analyzer {
     unsigned char finalConsonant;
   };
   std::vector<TrieHit> trieHits_;
+  // The hits of each start, by dictionary (system, user): searchEach's
+  // rows of KNOWLEDGE_MAX_HITS, as many as the longest word needed.
+  std::vector<result_pair_type> searchHits_[2];
+  size_t searchCounts_[2][ANALYZER_POSITIONS];
 
   const Knowledge* sys_;
   const UserKnowledge* user_;

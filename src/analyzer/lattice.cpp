@@ -230,24 +230,37 @@ void AnalyzerImpl::prefetchRecord(const membuf* buf, int record) const {
   if (!readings_.empty()) __builtin_prefetch(&readingSlot(record + 4));
 }
 
+static_assert(ANALYZER_MAX_UNITS <= KNOWLEDGE_MAX_STARTS,
+              "every start of a word is searched at once");
+
 void AnalyzerImpl::searchTrie(const unsigned short* text, unsigned long n) {
   n = boundedLength(text, n);
   if (n == 0) return;
   checkReadings();
   const KnowledgeImpl* dictionaries[2] = {sysKnowledge(), userKnowledge()};
-  result_pair_type hits[KNOWLEDGE_MAX_HITS];
   InterResult* spare = nullptr;  // a parsed node that was not kept
 
-  // Every search first, each hit's cached reading and record fetched from
-  // memory as it is found; then the nodes, in the same order, when the
-  // waits have overlapped.
+  // The searches of every start go in step, dictionary by dictionary; then
+  // each hit's cached reading and record are fetched from memory as it is
+  // listed, and the nodes are made, in the same order, when the waits have
+  // overlapped.
+  bool irregular[ANALYZER_POSITIONS];
+  for (unsigned long i = 0; i < n; ++i)
+    irregular[i] = i == 0 || !isHangulSyllable(text[i]);
+  for (size_t d = 0; d < 2; ++d) {
+    if (dictionaries[d] == nullptr) continue;
+    if (searchHits_[d].size() < KNOWLEDGE_MAX_HITS * n)
+      searchHits_[d].resize(KNOWLEDGE_MAX_HITS * n);
+    dictionaries[d]->searchEach(text, n, irregular, searchHits_[d].data(),
+                                searchCounts_[d]);
+  }
   trieHits_.clear();
   for (unsigned long i = 0; i < n; ++i) {
-    for (const KnowledgeImpl* dictionary : dictionaries) {
+    for (size_t d = 0; d < 2; ++d) {
+      const KnowledgeImpl* dictionary = dictionaries[d];
       if (dictionary == nullptr) continue;
-      const bool irregular = i == 0 || !isHangulSyllable(text[i]);
-      size_t count = dictionary->search(text + i, hits, irregular);
-      if (count > KNOWLEDGE_MAX_HITS) count = KNOWLEDGE_MAX_HITS;
+      result_pair_type* hits = &searchHits_[d][KNOWLEDGE_MAX_HITS * i];
+      const size_t count = searchCounts_[d][i];
       // An irregular hit comes just before an ordinary hit of the same
       // length; the ordinary reading wins.
       for (size_t k = 0; k + 1 < count; ++k) {

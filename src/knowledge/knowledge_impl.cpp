@@ -234,6 +234,77 @@ size_t KnowledgeImpl::search(const unsigned short* key,
   return count;
 }
 
+void KnowledgeImpl::searchEach(const unsigned short* text, size_t n,
+                               const bool* irregular, result_pair_type* hits,
+                               size_t* counts) const {
+  if (n > KNOWLEDGE_MAX_STARTS) n = KNOWLEDGE_MAX_STARTS;
+  for (size_t s = 0; s < n; ++s) counts[s] = 0;
+  if (text == nullptr || n == 0 || unitCount_ == 0) return;
+  const TrieUnit* units = unitData_;
+  const int64_t size = static_cast<int64_t>(unitCount_);
+  auto child = [units, size](int64_t b, unsigned c) -> int64_t {
+    int64_t p = b + c + 1;
+    if (p >= size || units[p].check != static_cast<uint32_t>(b)) return -1;
+    return p;
+  };
+  // Each round takes every search still going one unit further, as one
+  // pass of search()'s loop; a search ends when it misses, holds
+  // KNOWLEDGE_MAX_HITS hits or has read to the end of the text. The node a
+  // search reaches, and the child it reads next, are fetched from memory
+  // while the other searches take their step.
+  int64_t node[KNOWLEDGE_MAX_STARTS];
+  size_t start[KNOWLEDGE_MAX_STARTS];
+  size_t going = 0;
+  const int64_t root = units[0].base;
+  for (size_t s = 0; s < n; ++s) {
+    node[going] = root;
+    start[going] = s;
+    ++going;
+  }
+  for (size_t depth = 0; going != 0; ++depth) {
+    size_t kept = 0;
+    for (size_t g = 0; g < going; ++g) {
+      const size_t s = start[g];
+      int64_t b = node[g];
+      result_pair_type* result = hits + KNOWLEDGE_MAX_HITS * s;
+      size_t* count = &counts[s];
+      if (b < 0 || b >= size) continue;
+      if (addHit(b, depth, 0, result, count) && *count == KNOWLEDGE_MAX_HITS)
+        continue;
+      if (s + depth == n) continue;  // the hits past the text are not kept
+      const unsigned short c = text[s + depth];
+      if (irregular[s] && c >= kHangulFirst && c <= kHangulLast) {
+        const unsigned short final_index = (c - kHangulFirst) % kFinalCount;
+        if (final_index == 4 || final_index == 8 || final_index == 17) {
+          const int64_t q =
+              child(b, static_cast<unsigned short>(c - final_index));
+          if (q >= 0) {
+            const int64_t bq = units[q].base;
+            if (bq >= 0 && bq < size &&
+                addHit(bq, depth + 1, static_cast<unsigned char>(final_index),
+                       result, count) &&
+                *count == KNOWLEDGE_MAX_HITS)
+              continue;
+          }
+        }
+      }
+      const int64_t p = child(b, c);
+      if (p < 0) continue;
+      b = units[p].base;
+      if (b >= 0 && b < size) {
+        __builtin_prefetch(&units[b]);
+        const int64_t next =
+            s + depth + 1 < n ? b + text[s + depth + 1] + 1 : b;
+        if (next < size) __builtin_prefetch(&units[next]);
+      }
+      node[kept] = b;
+      start[kept] = s;
+      ++kept;
+    }
+    going = kept;
+  }
+}
+
 int KnowledgeImpl::next(int offset) const { return nextRecord(offset); }
 
 const membuf* KnowledgeImpl::rdata() const { return &records_; }

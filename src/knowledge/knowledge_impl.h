@@ -35,6 +35,8 @@ struct result_pair_type {
 };
 
 constexpr size_t KNOWLEDGE_MAX_HITS = 100;
+// The most starts one searchEach() takes.
+constexpr size_t KNOWLEDGE_MAX_STARTS = 100;
 
 class KnowledgeImpl : public Knowledge {
  public:
@@ -63,6 +65,14 @@ class KnowledgeImpl : public Knowledge {
   virtual size_t search(const unsigned short* key,
                         result_pair_type (&result)[KNOWLEDGE_MAX_HITS],
                         bool irregular) const;
+  // The hits of search() for the keys that start at each of the first n
+  // units of text (searched with irregular[i] for the key at text + i), up
+  // to n units long: the hits of start i go to hits[KNOWLEDGE_MAX_HITS * i]
+  // onwards, counts[i] of them. The searches go in step, one unit each per
+  // round, so that their reads of the trie overlap. n is at most
+  // KNOWLEDGE_MAX_STARTS; the text holds no zero among its first n units.
+  void searchEach(const unsigned short* text, size_t n, const bool* irregular,
+                  result_pair_type* hits, size_t* counts) const;
   // The link word of the record at offset; 0 when offset is no record of
   // the buffer or the link does not lead forward to one.
   virtual int next(int offset) const;
