@@ -15,6 +15,7 @@
 #define TALMORO_ANALYZER_ANALYZER_IMPL_H_
 
 #include <cstddef>
+#include <memory>
 #include <vector>
 
 #include "api/talmoro.h"
@@ -111,6 +112,11 @@ class AnalyzerImpl : public Analyzer {
 
   // --- Pruning -----------------------------------------------------------
   void removeResult(CandidateImpl* candidate);
+  // What removeResult keeps from word to word (prune.cpp).
+  struct PruneScratch;
+  struct PruneScratchDelete {
+    void operator()(PruneScratch* scratch) const;
+  };
   bool hasMorpheme(const CandidateImpl* c, const ResultImpl* r,
                    unsigned long s, unsigned long e) const;
   bool hasMultiMorpheme(const ResultImpl* r, unsigned long s,
@@ -227,6 +233,7 @@ class AnalyzerImpl : public Analyzer {
     unsigned char finalConsonant;
   };
   std::vector<TrieHit> trieHits_;
+  std::unique_ptr<PruneScratch, PruneScratchDelete> pruneScratch_;
   // The hits of each start, by dictionary (system, user): searchEach's
   // rows of KNOWLEDGE_MAX_HITS, as many as the longest word needed.
   std::vector<result_pair_type> searchHits_[2];

@@ -395,34 +395,31 @@ class StretchIndex {
   mutable OffsetSet rows_[STRETCH_KINDS][STRETCH_LIMIT];
 };
 
+}  // namespace
+
+// The lists of a CandidateView, kept by the analyzer so that the pruning
+// of a word does not allocate them anew.
+struct AnalyzerImpl::PruneScratch {
+  std::vector<ResultView> results;
+  std::vector<uint32_t> features;
+};
+
+void AnalyzerImpl::PruneScratchDelete::operator()(PruneScratch* scratch) const {
+  delete scratch;
+}
+
+namespace {
+
 // The results of a candidate in list order. The results must not change
 // while the view is in use, except by remove.
 class CandidateView {
  public:
-  explicit CandidateView(const CandidateImpl* c) {
-    const CandidateImpl::ResultList& list = c->results();
-    results_.reserve(list.size());
-    unsigned long morphemes = 0;
-    for (ResultNode* node = list.head(); node != nullptr; node = node->next)
-      morphemes += node->element->size();
-    features_.resize(morphemes);
-    unsigned long limit = 0;  // past every offset
-    uint32_t* f = features_.data();
-    for (ResultNode* node = list.head(); node != nullptr; node = node->next) {
-      const ResultImpl* result = node->element;
-      const ResultImpl::Morpheme* m = result->morphemes();
-      const unsigned long n = result->size();
-      for (unsigned long i = 0; i < n; ++i) {
-        if (m[i].start >= limit) limit = m[i].start + 1;
-        if (m[i].end >= limit) limit = m[i].end + 1;
-        f[i] = features(m[i].tag & ~FLAG_BIT);
-        all_ |= f[i];
-      }
-      results_.emplace_back(result, node, f);
-      f += n;
-    }
-    stretches_.reset(limit);
+  explicit CandidateView(const CandidateImpl* c)
+      : results_(ownResults_), features_(ownFeatures_) {
+    view(c);
   }
+  // A view in storage that `scratch` keeps from word to word.
+  CandidateView(const CandidateImpl* c, AnalyzerImpl::PruneScratch* scratch);
   CandidateView(const CandidateView&) = delete;
   CandidateView& operator=(const CandidateView&) = delete;
 
@@ -458,11 +455,46 @@ class CandidateView {
   }
 
  private:
-  std::vector<ResultView> results_;
-  std::vector<uint32_t> features_;  // of every morpheme, result by result
+  // Lists the results of c and their morphemes' features.
+  void view(const CandidateImpl* c) {
+    results_.clear();
+    const CandidateImpl::ResultList& list = c->results();
+    results_.reserve(list.size());
+    unsigned long morphemes = 0;
+    for (ResultNode* node = list.head(); node != nullptr; node = node->next)
+      morphemes += node->element->size();
+    features_.resize(morphemes);
+    unsigned long limit = 0;  // past every offset
+    uint32_t* f = features_.data();
+    for (ResultNode* node = list.head(); node != nullptr; node = node->next) {
+      const ResultImpl* result = node->element;
+      const ResultImpl::Morpheme* m = result->morphemes();
+      const unsigned long n = result->size();
+      for (unsigned long i = 0; i < n; ++i) {
+        if (m[i].start >= limit) limit = m[i].start + 1;
+        if (m[i].end >= limit) limit = m[i].end + 1;
+        f[i] = features(m[i].tag & ~FLAG_BIT);
+        all_ |= f[i];
+      }
+      results_.emplace_back(result, node, f);
+      f += n;
+    }
+    stretches_.reset(limit);
+  }
+
+  std::vector<ResultView> ownResults_;
+  std::vector<uint32_t> ownFeatures_;
+  std::vector<ResultView>& results_;
+  std::vector<uint32_t>& features_;  // of every morpheme, result by result
   uint32_t all_ = 0;                // the union of them
   StretchIndex stretches_;
 };
+
+CandidateView::CandidateView(const CandidateImpl* c,
+                             AnalyzerImpl::PruneScratch* scratch)
+    : results_(scratch->results), features_(scratch->features) {
+  view(c);
+}
 
 // --- Predicates over views ---------------------------------------------------
 
@@ -1036,7 +1068,8 @@ void AnalyzerImpl::removeResult(CandidateImpl* candidate) {
   constexpr bool allStages = !revision::REDUCED_PRUNING;
   // Every result read once; removals go through the view, which keeps the
   // candidate's list order.
-  CandidateView view(candidate);
+  if (!pruneScratch_) pruneScratch_.reset(new PruneScratch);
+  CandidateView view(candidate, pruneScratch_.get());
 
   // Stage 1, first to last; after a removal the next result takes the
   // same index.
