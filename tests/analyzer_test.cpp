@@ -99,7 +99,9 @@ std::vector<std::string> latticePass(AnalyzerImpl& analyzer,
   Units text = units(word);
   unsigned long n = text.size() - 1;
   if (n > ANALYZER_MAX_UNITS) n = ANALYZER_MAX_UNITS;
-  unsigned short* norm = analyzer.normalize(text.data(), n);
+  Units normalized(n + 1);
+  analyzer.normalize(text.data(), n, normalized.data());
+  const unsigned short* norm = normalized.data();
   analyzer.clear();
   out->clear();
   analyzer.searchTrie(norm, n);
@@ -108,7 +110,6 @@ std::vector<std::string> latticePass(AnalyzerImpl& analyzer,
   analyzer.analysis(mode, text.data(), n, out);
   std::vector<std::string> all = describeAll(out);
   analyzer.clear();
-  delete[] norm;
   return all;
 }
 
@@ -190,14 +191,17 @@ TEST(AnalyzerFrontEnd, TagsEveryKindOfUnit) {
 TEST(AnalyzerFrontEnd, NormalizeLowerCasesAndReadsChineseCharacters) {
   AnalyzerImpl a;
   Units t = units("ABC學校Ｘ");
-  unsigned short* norm = a.normalize(t.data(), t.size() - 1);
-  EXPECT_EQ(units("abc학교ｘ"), Units(norm, norm + t.size()));
+  Units norm(t.size());
+  a.normalize(t.data(), t.size() - 1, norm.data());
+  EXPECT_EQ(units("abc학교ｘ"), norm);
   EXPECT_EQ(units("ABC學校Ｘ"), t);  // the caller's text is left alone
-  delete[] norm;
 
-  norm = a.normalize(t.data(), 2);
-  EXPECT_EQ(units("ab"), Units(norm, norm + 3));
-  delete[] norm;
+  // Cut short: zeros follow the cut.
+  Units cut(5, 0xFFFF);
+  a.normalize(t.data(), 4, cut.data());
+  EXPECT_EQ((Units{'a', 'b', 'c', 0xD559, 0}), cut);
+  a.normalize(t.data(), 2, cut.data());
+  EXPECT_EQ(units("ab"), Units(cut.begin(), cut.begin() + 3));
 }
 
 TEST(AnalyzerFrontEnd, SymbolRunsWithoutDictionary) {
@@ -541,7 +545,9 @@ TEST(AnalyzerLattice, SecondPassOverOneLatticeLinksAfresh) {
 
   Units text = units(word);
   const unsigned long n = text.size() - 1;
-  unsigned short* norm = a.normalize(text.data(), n);
+  Units normalized(n + 1);
+  a.normalize(text.data(), n, normalized.data());
+  const unsigned short* norm = normalized.data();
   a.clear();
   a.searchTrie(norm, n);
   a.searchSymbol(norm, n);
@@ -556,7 +562,6 @@ TEST(AnalyzerLattice, SecondPassOverOneLatticeLinksAfresh) {
   a.analysis(3, text.data(), n, &strictAgain);
   EXPECT_EQ(0u, strictAgain.size());
   a.clear();
-  delete[] norm;
 }
 
 // Where the revisions part: when pruning removes every analysis the lattice

@@ -170,6 +170,17 @@ TEST(CandidateTest, GetAtAndOrigin) {
   EXPECT_STREQ(c.origin(), "");
   c.origin(nullptr);
   EXPECT_EQ(c.origin(), nullptr);
+
+  // The buffer is kept: a longer origin after a shorter one, and a short
+  // one after a cleared one, read whole.
+  const std::string longer(300, 'a');
+  c.origin("가");
+  c.origin(longer.c_str());
+  EXPECT_EQ(std::string(c.origin()), longer);
+  c.clear();
+  EXPECT_EQ(c.origin(), nullptr);
+  c.origin("나");
+  EXPECT_STREQ(c.origin(), "나");
 }
 
 TEST(CandidateTest, ClearEmptiesAndAllowsReuse) {

@@ -141,7 +141,8 @@ unsigned long AnalyzerImpl::process(const unsigned short* text,
 
   const unsigned long len = unitLength(text);
   const unsigned long n = len < ANALYZER_MAX_UNITS ? len : ANALYZER_MAX_UNITS;
-  unsigned short* norm = normalize(text, n);
+  unsigned short norm[ANALYZER_MAX_UNITS + 1];
+  normalize(text, n, norm);
 
   searchTrie(norm, n);
   searchSymbol(norm, n);
@@ -187,21 +188,18 @@ unsigned long AnalyzerImpl::process(const unsigned short* text,
   }
   std::free(utf8);
   clear();
-  delete[] norm;
   return candidate->size();
 }
 
-unsigned short* AnalyzerImpl::normalize(const unsigned short* text,
-                                        unsigned long n) {
-  unsigned short* norm = new unsigned short[n + 1];
+void AnalyzerImpl::normalize(const unsigned short* text, unsigned long n,
+                             unsigned short* out) {
   unsigned long i = 0;
   if (text != nullptr) {
-    for (; i < n && text[i] != 0; ++i) norm[i] = text[i];
+    for (; i < n && text[i] != 0; ++i) out[i] = text[i];
   }
-  for (; i <= n; ++i) norm[i] = 0;
-  ustrtolower(norm);
-  ustrtohangul(norm);
-  return norm;
+  for (; i <= n; ++i) out[i] = 0;
+  ustrtolower(out);
+  ustrtohangul(out);
 }
 
 pos_t AnalyzerImpl::getPosType(unsigned short unit) {

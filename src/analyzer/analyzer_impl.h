@@ -60,8 +60,10 @@ class AnalyzerImpl : public Analyzer {
   void setDefaultOptions();
 
   // --- Front end ---------------------------------------------------------
-  // A new array of n + 1 units (delete[]): lower-cased, then hanja read.
-  unsigned short* normalize(const unsigned short* text, unsigned long n);
+  // The first n units of text (fewer at a zero) into out, n + 1 units with
+  // zeros after the text: lower-cased, then hanja read.
+  void normalize(const unsigned short* text, unsigned long n,
+                 unsigned short* out);
   // The tag of a unit that is not a Hangul syllable; 0 for a syllable.
   pos_t getPosType(unsigned short unit);
   // Consecutive Hangul syllables at the start of text.

@@ -4,17 +4,18 @@
 #include <cstdlib>
 #include <cstring>
 
-CandidateImpl::CandidateImpl() : origin_(nullptr) {}
+CandidateImpl::CandidateImpl()
+    : origin_(nullptr), originCapacity_(0), hasOrigin_(false) {}
 
 CandidateImpl::~CandidateImpl() {
   clear();
+  std::free(origin_);
   for (uint64_t i = 0; i < spare_.size(); ++i) delete spare_.at(i);
   spare_.empty();
 }
 
 void CandidateImpl::clear() {
-  std::free(origin_);
-  origin_ = nullptr;
+  hasOrigin_ = false;
   for (ResultList::Node* node = results_.head(); node != nullptr;
        node = node->next)
     recycle(node->element);
@@ -36,15 +37,23 @@ void CandidateImpl::recycle(ResultImpl* result) {
 
 unsigned long CandidateImpl::size() const { return results_.size(); }
 
-const char* CandidateImpl::origin() const { return origin_; }
+const char* CandidateImpl::origin() const {
+  return hasOrigin_ ? origin_ : nullptr;
+}
 
 void CandidateImpl::origin(const char* text) {
-  std::free(origin_);
-  origin_ = nullptr;
+  hasOrigin_ = false;
   if (text == nullptr) return;
   const size_t n = std::strlen(text);
-  origin_ = static_cast<char*>(std::malloc(n + 1));
-  if (origin_ != nullptr) std::memcpy(origin_, text, n + 1);
+  if (n + 1 > originCapacity_) {
+    char* grown = static_cast<char*>(std::malloc(n + 1));
+    if (grown == nullptr) return;
+    std::free(origin_);
+    origin_ = grown;
+    originCapacity_ = n + 1;
+  }
+  std::memcpy(origin_, text, n + 1);
+  hasOrigin_ = true;
 }
 
 const Result* CandidateImpl::get(unsigned long index) const {

@@ -16,7 +16,7 @@ class CandidateImpl : public Candidate {
 
   CandidateImpl();
 
-  // Frees the origin and drops every result.
+  // Drops the origin and every result.
   void clear() override;
   unsigned long size() const override;
   const char* origin() const override;
@@ -53,7 +53,11 @@ class CandidateImpl : public Candidate {
   void scoring();
 
  private:
+  // The origin's text, in a buffer of originCapacity_ bytes kept for the
+  // next origin; hasOrigin_ false when there is none.
   char* origin_;
+  size_t originCapacity_;
+  bool hasOrigin_;
   ResultList results_;
   // Dropped results, owned by the candidate.
   OpStack<ResultImpl*> spare_;
