@@ -237,8 +237,8 @@ class AnalyzerImpl : public Analyzer {
   std::vector<TrieHit> trieHits_;
   std::unique_ptr<PruneScratch, PruneScratchDelete> pruneScratch_;
   // The hits of each start, by dictionary (system, user): searchEach's
-  // rows of KNOWLEDGE_MAX_HITS, as many as the longest word needed.
-  std::vector<result_pair_type> searchHits_[2];
+  // rows of KNOWLEDGE_MAX_HITS, one per position, made at the first search.
+  std::unique_ptr<result_pair_type[]> searchHits_[2];
   size_t searchCounts_[2][ANALYZER_POSITIONS];
 
   const Knowledge* sys_;

@@ -249,9 +249,13 @@ void AnalyzerImpl::searchTrie(const unsigned short* text, unsigned long n) {
     irregular[i] = i == 0 || !isHangulSyllable(text[i]);
   for (size_t d = 0; d < 2; ++d) {
     if (dictionaries[d] == nullptr) continue;
-    if (searchHits_[d].size() < KNOWLEDGE_MAX_HITS * n)
-      searchHits_[d].resize(KNOWLEDGE_MAX_HITS * n);
-    dictionaries[d]->searchEach(text, n, irregular, searchHits_[d].data(),
+    if (!searchHits_[d]) {
+      // Left uninitialised: only the rows that long words reach are ever
+      // written, and memory untouched takes no room.
+      searchHits_[d].reset(
+          new result_pair_type[KNOWLEDGE_MAX_HITS * ANALYZER_POSITIONS]);
+    }
+    dictionaries[d]->searchEach(text, n, irregular, searchHits_[d].get(),
                                 searchCounts_[d]);
   }
   trieHits_.clear();
