@@ -358,6 +358,8 @@ TEST(WriterTest, JsonStringsAreEscapedAndValidUtf8) {
   EXPECT_EQ(s, "\"a\\u0000b\"");
   EXPECT_FALSE(isValidUtf8(std::string("a\0b", 3)));
   EXPECT_TRUE(isValidUtf8(""));
+  // The three-byte forms next to the overlong ones and the surrogates.
+  EXPECT_TRUE(isValidUtf8("\xE0\xA0\x80\xED\x9F\xBF\xEE\x80\x80"));
 }
 
 // A sentence built by hand: the writer sees only the interfaces.

@@ -310,13 +310,12 @@ bool isValidUtf8(const std::string& text) {
       ++p;
       continue;
     }
-    // Three-byte sequences, which Hangul takes, checked in place: neither
-    // overlong nor a surrogate.
+    // Three-byte sequences, which Hangul takes, checked in place: only the
+    // lead E0 can start an overlong form (second byte below A0), and only
+    // ED a surrogate (second byte from A0).
     if ((b0 & 0xF0) == 0xE0 && end - p >= 3 && (p[1] & 0xC0) == 0x80 &&
         (p[2] & 0xC0) == 0x80) {
-      const uint32_t cp = ((b0 & 0x0Fu) << 12) | ((p[1] & 0x3Fu) << 6) |
-                          (p[2] & 0x3Fu);
-      if (cp < 0x800 || (cp >= 0xD800 && cp <= 0xDFFF)) return false;
+      if (b0 == 0xE0 ? p[1] < 0xA0 : b0 == 0xED && p[1] >= 0xA0) return false;
       p += 3;
       continue;
     }
