@@ -192,13 +192,6 @@ size_t KnowledgeImpl::search(const unsigned short* key,
   if (key == nullptr || unitCount_ == 0) return 0;
   const TrieUnit* units = unitData_;
   const int64_t n = static_cast<int64_t>(unitCount_);
-  // The child of node b for unit c, or -1. A node outside the array (a
-  // negative or oversized base of a damaged trie) has no child.
-  auto child = [units, n](int64_t b, unsigned c) -> int64_t {
-    int64_t p = b + c + 1;
-    if (p >= n || units[p].check != static_cast<uint32_t>(b)) return -1;
-    return p;
-  };
 
   size_t count = 0;
   int64_t b = units[0].base;
@@ -242,11 +235,6 @@ void KnowledgeImpl::searchEach(const unsigned short* text, size_t n,
   if (text == nullptr || n == 0 || unitCount_ == 0) return;
   const TrieUnit* units = unitData_;
   const int64_t size = static_cast<int64_t>(unitCount_);
-  auto child = [units, size](int64_t b, unsigned c) -> int64_t {
-    int64_t p = b + c + 1;
-    if (p >= size || units[p].check != static_cast<uint32_t>(b)) return -1;
-    return p;
-  };
   // Each round takes every search still going one unit further, as one
   // pass of search()'s loop; a search ends when it misses, holds
   // KNOWLEDGE_MAX_HITS hits or has read to the end of the text. The node a

@@ -114,6 +114,16 @@ class KnowledgeImpl : public Knowledge {
   }
   // A link word and a flag byte.
   static constexpr int64_t RECORD_MIN_BYTES = 5;
+  // The child of trie node b (inside the array) for unit c, or -1. A node
+  // outside the array (a negative or oversized base of a damaged trie) has
+  // no child.
+  int64_t child(int64_t b, unsigned c) const {
+    const int64_t p = b + c + 1;
+    if (p >= static_cast<int64_t>(unitCount_) ||
+        unitData_[p].check != static_cast<uint32_t>(b))
+      return -1;
+    return p;
+  }
   // Stores the hit of trie node b when b ends a key whose index entry is a
   // record; returns true when stored.
   bool addHit(int64_t b, size_t length, unsigned char final_consonant,
