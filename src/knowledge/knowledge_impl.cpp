@@ -242,13 +242,11 @@ void KnowledgeImpl::searchEach(const unsigned short* text, size_t n,
   // while the other searches take their step.
   int64_t node[KNOWLEDGE_MAX_STARTS];
   size_t start[KNOWLEDGE_MAX_STARTS];
-  size_t going = 0;
-  const int64_t root = units[0].base;
   for (size_t s = 0; s < n; ++s) {
-    node[going] = root;
-    start[going] = s;
-    ++going;
+    node[s] = units[0].base;
+    start[s] = s;
   }
+  size_t going = n;
   for (size_t depth = 0; going != 0; ++depth) {
     size_t kept = 0;
     for (size_t g = 0; g < going; ++g) {

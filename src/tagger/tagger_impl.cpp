@@ -814,22 +814,27 @@ void TaggerImpl::resolveTransitions(const ModelImpl* model, size_t n,
 }
 
 void TaggerImpl::collectTransitions(size_t n, size_t count) {
-  // The memo slots fetched from memory in one pass, so that the waits
-  // overlap, and read in a second.
-  forEachTransition(
-      n, [this](uint32_t a, uint32_t b) { memo_.prefetchTransition(a, b); });
+  // The pairs listed once, each one's memo slot fetched from memory as it
+  // is listed, and read in a second pass over the list, so that the waits
+  // overlap.
+  sentencePairs_.resize(count);
+  size_t at = 0;
+  forEachTransition(n, [this, &at](uint32_t a, uint32_t b) {
+    memo_.prefetchTransition(a, b);
+    sentencePairs_[at++] = UnitPair{a, b};
+  });
   pending_.clear();
   pendingAt_.clear();
   sentenceTransitions_.resize(count);
-  size_t at = 0;
-  forEachTransition(n, [this, &at](uint32_t a, uint32_t b) {
-    const float t = memo_.transition(a, b);
+  for (size_t k = 0; k < count; ++k) {
+    const UnitPair pair = sentencePairs_[k];
+    const float t = memo_.transition(pair.left, pair.right);
     if (std::isnan(t)) {
-      pending_.push_back({a, b});
-      pendingAt_.push_back(at);
+      pending_.push_back(pair);
+      pendingAt_.push_back(k);
     }
-    sentenceTransitions_[at++] = t;
-  });
+    sentenceTransitions_[k] = t;
+  }
 }
 
 void TaggerImpl::storeTransitions() {

@@ -334,6 +334,7 @@ class TaggerImpl : public Tagger {
     LogTerm mixed;
     LogTerm tagged;
   };
+  std::vector<UnitPair> sentencePairs_;  // in the order of forEachTransition
   std::vector<UnitPair> pending_;
   std::vector<size_t> pendingAt_;  // where each goes in sentenceTransitions_
   std::vector<float> costs_;
