@@ -318,52 +318,51 @@ void TaggerImpl::setWithinCosts(const ModelImpl* model, bool noted) {
 }
 
 bool TaggerImpl::collectSteps() {
-  // The memo slots fetched from memory in one pass, read in a second, which
-  // notes every step's cost or, when new, its place among the pending ones.
-  pendingSteps_.clear();
-  stepCosts_.clear();
-  stepPending_.clear();
-  bool noted = true;
-  for (int round = 0; round < 2; ++round) {
-    for (const NewWord& word : newWords_) {
-      for (const MemoRow& row : word.word->rows()) {
-        const uint32_t* ids = wordIds_.data() + word.ids + row.begin;
-        uint32_t p = bomId_;
-        for (size_t t = 0; t <= row.count; ++t) {
-          const uint32_t c = t < row.count ? ids[t] : eomId_;
-          if (round == 0) {
-            memo_.prefetchStep(p, c);
-            p = c;
-            continue;
-          }
-          float& step = memo_.step(p, c);
-          uint32_t held;
-          if (heldIndex(step, &held)) {
-            // New to an earlier row or word of this batch.
-            stepCosts_.push_back(0.0f);
-            stepPending_.push_back(held);
-          } else if (std::isnan(step)) {
-            // Held until computed, so that a step new to several rows or
-            // words is computed once. A failure before then empties the
-            // memo (process). Past the held indexes, the costs are read
-            // from the memo once computed.
-            const size_t index = pendingSteps_.size();
-            pendingSteps_.push_back({p, c});
-            if (index < HELD_LIMIT) {
-              step = heldStep(static_cast<uint32_t>(index));
-            } else {
-              step = 0.0f;
-              noted = false;
-            }
-            stepCosts_.push_back(0.0f);
-            stepPending_.push_back(static_cast<uint32_t>(index));
-          } else {
-            stepCosts_.push_back(step);
-            stepPending_.push_back(KNOWN_STEP);
-          }
-          p = c;
-        }
+  // The steps of every row listed once, each one's memo slot fetched from
+  // memory as it is listed; then read from the list, which notes every
+  // step's cost or, when new, its place among the pending ones.
+  stepPairs_.clear();
+  for (const NewWord& word : newWords_) {
+    for (const MemoRow& row : word.word->rows()) {
+      const uint32_t* ids = wordIds_.data() + word.ids + row.begin;
+      uint32_t p = bomId_;
+      for (size_t t = 0; t <= row.count; ++t) {
+        const uint32_t c = t < row.count ? ids[t] : eomId_;
+        memo_.prefetchStep(p, c);
+        stepPairs_.push_back({p, c});
+        p = c;
       }
+    }
+  }
+  pendingSteps_.clear();
+  stepCosts_.resize(stepPairs_.size());
+  stepPending_.resize(stepPairs_.size());
+  bool noted = true;
+  for (size_t k = 0; k < stepPairs_.size(); ++k) {
+    float& step = memo_.step(stepPairs_[k].left, stepPairs_[k].right);
+    uint32_t held;
+    if (heldIndex(step, &held)) {
+      // New to an earlier row or word of this batch.
+      stepCosts_[k] = 0.0f;
+      stepPending_[k] = held;
+    } else if (std::isnan(step)) {
+      // Held until computed, so that a step new to several rows or words
+      // is computed once. A failure before then empties the memo
+      // (process). Past the held indexes, the costs are read from the memo
+      // once computed.
+      const size_t index = pendingSteps_.size();
+      pendingSteps_.push_back(stepPairs_[k]);
+      if (index < HELD_LIMIT) {
+        step = heldStep(static_cast<uint32_t>(index));
+      } else {
+        step = 0.0f;
+        noted = false;
+      }
+      stepCosts_[k] = 0.0f;
+      stepPending_[k] = static_cast<uint32_t>(index);
+    } else {
+      stepCosts_[k] = step;
+      stepPending_[k] = KNOWN_STEP;
     }
   }
   return noted;

@@ -338,6 +338,7 @@ class TaggerImpl : public Tagger {
   std::vector<UnitPair> pending_;
   std::vector<size_t> pendingAt_;  // where each goes in sentenceTransitions_
   std::vector<float> costs_;
+  std::vector<UnitPair> stepPairs_;  // in the order of collectSteps
   std::vector<UnitPair> pendingSteps_;
   std::vector<float> newStepCosts_;
   std::vector<float> stepCosts_;
