@@ -348,6 +348,8 @@ TEST(InterResultTest, RanksFollowTheOrderingTable) {
       {SL, 999, 999, 999},   {MAG, 999, 999, 999},  {MM, 999, 999, 999},
       {IC, 999, 999, 999},   {XR, 999, 999, 999},   {XSB, 999, 999, 999},
       {NA, 999, 999, 999},
+      // Two subclasses, two classes: codes no dictionary makes.
+      {NNG | NNP, 999, 499, 399},  {EP | JKS, 999, 999, 999},
   };
   for (const RankRow& row : rows) {
     // Node marks its only tag with the last-morpheme bit: it must not count.
