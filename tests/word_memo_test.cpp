@@ -389,6 +389,35 @@ TEST(WordMemoTables, CostSlotsAndPieceIdsSurviveGrowth) {
   EXPECT_TRUE(std::isnan(memo.step(3, 4)));
 }
 
+TEST(WordMemoTables, CompactSlotsAtFullLoadFindEveryKey) {
+  // The most keys a first table of 1024 slots takes before it grows: its
+  // probes run long, past the four slots a probe tests at once and round
+  // the end of the array.
+  CompactCostTable table;
+  std::vector<uint64_t> keys;
+  for (uint64_t k = 0; k < 819; ++k) keys.push_back(k * 2654435761u % 0xFFFFFFFF);
+  table.slot(keys[0]) = 0.0f;
+  const size_t bytes = table.bytes();
+  for (size_t i = 1; i < keys.size(); ++i) {
+    float& slot = table.slot(keys[i]);
+    ASSERT_TRUE(std::isnan(slot)) << i;
+    slot = static_cast<float>(i);
+  }
+  EXPECT_EQ(table.bytes(), bytes);  // not grown: every probe met full slots
+  EXPECT_EQ(table.size(), keys.size());
+  for (size_t i = 0; i < keys.size(); ++i)
+    ASSERT_EQ(table.slot(keys[i]), static_cast<float>(i)) << i;
+  EXPECT_EQ(table.size(), keys.size());
+  // Keys not in the table are new wherever their probes end.
+  for (uint64_t k = 1; k <= 200; ++k) {
+    ASSERT_TRUE(std::isnan(table.slot(0xFFFFFFFEu - k))) << k;
+    table.slot(0xFFFFFFFEu - k) = -1.0f;
+  }
+  EXPECT_EQ(table.size(), keys.size() + 200);
+  for (size_t i = 0; i < keys.size(); ++i)
+    ASSERT_EQ(table.slot(keys[i]), static_cast<float>(i)) << i;
+}
+
 TEST(WordMemoTables, CostsOfEveryKindAndIdRangeStayApart) {
   WordMemo memo(1u << 20);
   // Ids on both sides of the limit below which two ids pair into 32 bits:

@@ -27,6 +27,10 @@
 #include <unordered_map>
 #include <vector>
 
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
 #include "base/large_block.h"
 #include "result/candidate_impl.h"
 #include "result/result_impl.h"
@@ -89,6 +93,15 @@ class SlotTable {
     const size_t mask = slots_.size() - 1;
     const Slot wanted = slotOf(key);
     size_t i = home(key, mask);
+#if defined(__SSE2__)
+    // Four slots of one-word keys and 32-bit values tested at once: the
+    // probe goes straight to the first that holds the key or is free, so
+    // that how far it goes costs no branch (the data would mispredict it).
+    if constexpr (KeyWords == 1 && sizeof(Slot) == 8) {
+      if (i + 4 <= slots_.size())
+        i = (i + firstKeyOrFree(&slots_[i], wanted.key[0])) & mask;
+    }
+#endif
     for (;; i = (i + 1) & mask) {
       Slot& s = slots_[i];
       if (sameKey(s, wanted)) return s.value;
@@ -126,6 +139,21 @@ class SlotTable {
   };
 
   static Value unknown() { return std::numeric_limits<Value>::quiet_NaN(); }
+#if defined(__SSE2__)
+  // Of the four 8-byte slots from s, the first whose key is `key` or FREE;
+  // 4 when none is.
+  static size_t firstKeyOrFree(const Slot* s, uint32_t key) {
+    const __m128 low = _mm_loadu_ps(reinterpret_cast<const float*>(s));
+    const __m128 high = _mm_loadu_ps(reinterpret_cast<const float*>(s + 2));
+    const __m128i keys = _mm_castps_si128(
+        _mm_shuffle_ps(low, high, _MM_SHUFFLE(2, 0, 2, 0)));
+    const __m128i found = _mm_or_si128(
+        _mm_cmpeq_epi32(keys, _mm_set1_epi32(static_cast<int>(key))),
+        _mm_cmpeq_epi32(keys, _mm_set1_epi32(static_cast<int>(FREE))));
+    const int bits = _mm_movemask_ps(_mm_castsi128_ps(found)) | 0x10;
+    return static_cast<size_t>(__builtin_ctz(static_cast<unsigned>(bits)));
+  }
+#endif
   static size_t home(uint64_t key, size_t mask) {
     return static_cast<size_t>((key * 0x9E3779B97F4A7C15ull) >> 32) & mask;
   }
