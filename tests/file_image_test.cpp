@@ -2,7 +2,9 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdint>
 #include <cstdio>
+#include <cstring>
 #include <filesystem>
 #include <string>
 
@@ -49,6 +51,41 @@ TEST(FileImage, HoldsTheWholeFile) {
   EXPECT_TRUE(image.empty());
   EXPECT_EQ(image.data(), nullptr);
 }
+
+#ifdef __linux__
+// The VmFlags line of the mapping that holds `at` in /proc/self/smaps;
+// empty when there is none or the file cannot be read.
+std::string mappingFlags(const void* at) {
+  std::FILE* fp = std::fopen("/proc/self/smaps", "r");
+  if (fp == nullptr) return "";
+  const auto address = reinterpret_cast<uintptr_t>(at);
+  bool inside = false;
+  std::string flags;
+  char line[512];
+  while (std::fgets(line, sizeof line, fp) != nullptr) {
+    unsigned long long from, to;
+    if (std::sscanf(line, "%llx-%llx ", &from, &to) == 2) {
+      inside = from <= address && address < to;
+    } else if (inside && std::strncmp(line, "VmFlags:", 8) == 0) {
+      flags = line + 8;
+      break;
+    }
+  }
+  std::fclose(fp);
+  return flags;
+}
+
+TEST(FileImage, MappingIsAdvisedForHugePages) {
+  TempDir dir("file_image_test");
+  writeFile(dir.file("big"), std::string(3 << 20, 'x'));
+  FileImage image;
+  ASSERT_TRUE(image.open(dir.file("big").c_str()));
+  const std::string flags = mappingFlags(image.data());
+  if (flags.empty()) GTEST_SKIP() << "no /proc/self/smaps";
+  EXPECT_NE(flags.find(" hg"), std::string::npos) << flags;
+  EXPECT_EQ(contents(image), std::string(3 << 20, 'x'));
+}
+#endif
 
 TEST(FileImage, FailureLeavesTheImageAsItWas) {
   TempDir dir("file_image_test");
