@@ -103,6 +103,8 @@ bool sortsBefore(const SortEntry& a, const SortEntry& b) {
 // Lists up to this length are sorted on the stack, which allocates
 // nothing; longer ones by the library's stable sort.
 constexpr uint64_t SMALL_LIST = 64;
+// Lists up to this length are sorted by rank.
+constexpr uint64_t RANKED_LIST = 16;
 
 // A node's sort key in one 64-bit word for the lists sorted on the stack:
 // the major and minor keys of sortEntry in 24 bits each above the node's
@@ -179,6 +181,18 @@ void AnalyzerImpl::sortList(OpStack<InterResult*>& list, ListOrder order) {
       return;
     }
   }
+  const uint64_t indexMask = (uint64_t{1} << KEY_INDEX_BITS) - 1;
+  if (count <= RANKED_LIST) {
+    // Each node goes to its rank, the number of smaller keys: more
+    // comparisons than insertion makes, but no branch on their outcomes,
+    // which a short list mispredicts.
+    for (uint64_t i = 0; i < count; ++i) {
+      uint64_t rank = 0;
+      for (uint64_t j = 0; j < count; ++j) rank += keys[j] < keys[i];
+      first[rank] = nodes[keys[i] & indexMask];
+    }
+    return;
+  }
   // Dictionary hits come shortest first, so a list often arrives in about
   // the reverse of the general order: turned round first, insertion then
   // has less to move. Any order of the distinct keys sorts to the same
@@ -190,7 +204,6 @@ void AnalyzerImpl::sortList(OpStack<InterResult*>& list, ListOrder order) {
     for (; j > 0 && key < keys[j - 1]; --j) keys[j] = keys[j - 1];
     keys[j] = key;
   }
-  const uint64_t indexMask = (uint64_t{1} << KEY_INDEX_BITS) - 1;
   for (uint64_t i = 0; i < count; ++i) first[i] = nodes[keys[i] & indexMask];
 }
 
@@ -207,12 +220,13 @@ int stack_compare_for_nr(const void* a, const void* b) {
 }
 
 void AnalyzerImpl::parseRecord(InterResult* node, const membuf* buf, int off,
-                               const unsigned short* text, size_t length) {
+                               const unsigned short* text, size_t length,
+                               int first, unsigned k) {
   if (readings_.empty() || buf == nullptr) {
     node->parse(buf, off, text, length);
     return;
   }
-  CachedReading& slot = readingSlot(off);
+  CachedReading& slot = readingSlot(first, k);
   if (slot.buf == buf && slot.off == off) {
     node->parse(slot.reading, text, length);
     return;
@@ -227,7 +241,7 @@ void AnalyzerImpl::prefetchRecord(const membuf* buf, int record) const {
   if (record < 0 || record > INT32_MAX - 4 || buf == nullptr) return;
   if (static_cast<size_t>(record) < buf->size())
     __builtin_prefetch(buf->buf() + record);
-  if (!readings_.empty()) __builtin_prefetch(&readingSlot(record + 4));
+  if (!readings_.empty()) __builtin_prefetch(&readingSlot(record, 0));
 }
 
 static_assert(ANALYZER_MAX_UNITS <= KNOWLEDGE_MAX_STARTS,
@@ -289,12 +303,12 @@ void AnalyzerImpl::searchTrie(const unsigned short* text, unsigned long n) {
     const unsigned long length = hit.length;
     const unsigned char final = hit.finalConsonant;
     int r = hit.record;
-    while (r >= 0 && r <= INT32_MAX - 4) {
+    for (unsigned k = 0; r >= 0 && r <= INT32_MAX - 4; ++k) {
       InterResult* node = spare != nullptr ? spare : newNode();
       spare = nullptr;
       node->offset(i);
       node->length(length);
-      parseRecord(node, rdata, r + 4, text + i, length);
+      parseRecord(node, rdata, r + 4, text + i, length, hit.record, k);
       if (final == FINAL_NONE) {
         adopt(i, node);
       } else {
