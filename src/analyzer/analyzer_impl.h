@@ -203,8 +203,8 @@ class AnalyzerImpl : public Analyzer {
                               unsigned long n) const;
 
   // Readings of dictionary records, checked by (buffer, offset), kept from
-  // word to word, since most records come up again in later words. Each
-  // record has one slot, found from the chain it was read in (readingSlot);
+  // word to word, since most records come up again in later words. A
+  // record's slot follows from the chain it is read in (readingSlot);
   // allocated on first use (none when memory runs out); emptied whenever a
   // dictionary is another one or has changed since it was filled.
   // A cache line each, so that a look-up reads one.
@@ -219,8 +219,9 @@ class AnalyzerImpl : public Analyzer {
   void checkReadings();
   // The slot of the k-th record of the chain that starts at record `first`:
   // the readings of a chain sit in consecutive slots, which memory delivers
-  // ahead of the reads as a chain is parsed (chains hold 5.5 records on
-  // average, and their slots at random cost a wait each).
+  // ahead of the reads as a chain is parsed (with the default dictionary
+  // the chains met in prose hold 5.5 records on average; slots at random
+  // cost a wait each).
   CachedReading& readingSlot(int first, unsigned k) const {
     const uint32_t hash = static_cast<uint32_t>(first) * 2654435761u;
     const size_t mask = (size_t{1} << READING_SLOT_BITS) - 1;
